@@ -1,0 +1,21 @@
+#pragma once
+#include "display/postmsg.h"
+#include <QString>
+
+// Frames inbound bytes into packets by their header byte:
+// 11 hex takes one length byte, 12 hex two (high first), any other header its low four bits.
+class PacketAssembler
+{
+public:
+    int InState = 1;     // 1 header, 2 length after 11, 3/4 high/low length after 12, 0 payload
+    int InRemaining = 0; // payload bytes still expected
+    QString InLine;      // "--> " and the packet's bytes so far
+
+    // Takes one byte; true when it completes a packet. InLine then holds the packet's line
+    // and InState is already 1 for the next header.
+    bool Feed(quint8 b, const PostMsg &post);
+    void Reset();
+
+private:
+    bool Expect(int payload);
+};

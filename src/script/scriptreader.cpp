@@ -1,0 +1,94 @@
+#include "script/scriptreader.h"
+#include "protocol/hextext.h"
+#include <QIODevice>
+#include <cmath>
+
+ScriptLineReader::ScriptLineReader(QIODevice &device) : device_(device)
+{
+    Fill();
+}
+
+bool ScriptLineReader::AtEnd() const
+{
+    // Fill runs whenever the buffer is used up, so an empty buffer means nothing is left.
+    return pos_ >= buffer_.size();
+}
+
+bool ScriptLineReader::Fill()
+{
+    buffer_ = device_.read(ChunkSize); // empty at the end and on a read error
+    pos_ = 0;
+    return !buffer_.isEmpty();
+}
+
+QByteArray ScriptLineReader::ReadLine()
+{
+    QByteArray line;
+    for (;;) {
+        const qsizetype cr = buffer_.indexOf('\r', pos_);
+        if (cr < 0) {
+            line.append(buffer_.constData() + pos_, buffer_.size() - pos_);
+            if (!Fill())
+                return line;
+            continue;
+        }
+        line.append(buffer_.constData() + pos_, cr - pos_);
+        pos_ = cr + 1;
+        // The LF of a CR LF may start the next chunk.
+        if (pos_ == buffer_.size())
+            Fill();
+        if (pos_ < buffer_.size() && buffer_[pos_] == '\n' && ++pos_ == buffer_.size())
+            Fill();
+        return line;
+    }
+}
+
+ScriptLine ClassifyScriptLine(const QByteArray &raw)
+{
+    const QString line = TrimSpaces(QString::fromLocal8Bit(raw).toUpper());
+    if (line.isEmpty())
+        return {ScriptLineKind::Blank, QStringLiteral(" ")};
+    if (line.startsWith(QLatin1Char(';')))
+        return {ScriptLineKind::Comment, line};
+    if (line.startsWith(QLatin1String("ECHO"))) {
+        // The fifth character is never looked at: ECHOXON switches echo on.
+        if (line.mid(5, 2) == QLatin1String("ON"))
+            return {ScriptLineKind::EchoOn, QString()};
+        if (line.mid(5, 3) == QLatin1String("OFF"))
+            return {ScriptLineKind::EchoOff, QString()};
+        return {ScriptLineKind::EchoText, TrimSpaces(line.mid(4))};
+    }
+    return {ScriptLineKind::Command, line};
+}
+
+int ScriptDelayTicks(const QString &delayText)
+{
+    // Blanks are skipped anywhere, as Val does, so "1 000" reads as 1000. The whole part
+    // is summed by hand: it may have more digits than a double parser accepts.
+    double whole = 0;
+    QByteArray fraction("0.");
+    bool negative = false;
+    bool started = false;
+    bool point = false;
+    for (const QChar c : delayText) {
+        const char a = c.toLatin1();
+        if (a == ' ' || a == '\t' || a == '\n')
+            continue;
+        if (!started && (a == '+' || a == '-'))
+            negative = a == '-';
+        else if (a >= '0' && a <= '9' && point)
+            fraction += a;
+        else if (a >= '0' && a <= '9')
+            whole = whole * 10 + (a - '0');
+        else if (a == '.' && !point)
+            point = true;
+        else
+            break;
+        started = true;
+    }
+    // nearbyint rounds a half to the even neighbour in the default rounding mode.
+    const double ticks = std::nearbyint((whole + fraction.toDouble()) / 5);
+    if (negative || !(ticks > 0))
+        return 0;
+    return ticks > 32767 ? 32767 : int(ticks);
+}

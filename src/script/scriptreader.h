@@ -1,0 +1,39 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Reads a script file line by line. A line ends at CR LF or at a lone CR; a lone LF
+// stays inside the line, and the last line needs no terminator. A read error counts
+// as the end of the file, so a broken file ends the script instead of stalling it.
+class ScriptLineReader {
+public:
+    static constexpr qint64 ChunkSize = 64 * 1024;
+
+    explicit ScriptLineReader(QIODevice &device);
+    bool AtEnd() const;
+    QByteArray ReadLine();
+
+private:
+    bool Fill();
+
+    QIODevice &device_;
+    QByteArray buffer_;
+    qsizetype pos_ = 0; // next unread byte of buffer_; buffer_ is refilled once it is used up
+};
+
+enum class ScriptLineKind { Blank, Comment, EchoOn, EchoOff, EchoText, Command };
+
+struct ScriptLine {
+    ScriptLineKind kind;
+    QString text; // what the traffic writers get; for a command, the upper-cased stripped line
+};
+
+// Decodes one raw line (8-bit local encoding), upper-cases it, strips spaces and
+// classifies it by the first matching rule: blank, ";" comment, ECHO directive, command.
+ScriptLine ClassifyScriptLine(const QByteArray &raw);
+
+// The script delay box's text as service ticks: the number at its start (like a
+// classic Val) divided by 5, a half rounded to even; negative gives 0, at most 32767.
+int ScriptDelayTicks(const QString &delayText);

@@ -1,0 +1,154 @@
+#include "script/scriptrunner.h"
+#include "protocol/hextext.h"
+#include <QDir>
+
+ScriptRunner::ScriptRunner(ScriptHost &host, FileDialog &dialog)
+    : host_(host), dialog_(dialog), post_([&host](const QString &line) { host.PostDebug(line); })
+{
+}
+
+void ScriptRunner::CloseScript()
+{
+    reader_.reset();
+    file_.close();
+}
+
+void ScriptRunner::SelectScriptFile_Click()
+{
+    CloseScript(); // a running script stops here without any line
+    ScriptFileName.clear();
+    ScriptState = 0;
+    host_.ShowScriptStatus(QString());
+    host_.SetEchoEnabled(true);
+    host_.ShowScriptPath(QString());
+
+    const FileRequest request{QStringLiteral("Select Script File"), QStringLiteral("*.dwn"),
+                              QStringLiteral("Script Files (*.dwn)"), QStringLiteral("dwn"),
+                              QDir::currentPath()};
+    QString name;
+    if (!dialog_.Ask(request, &name)) {
+        host_.PostDebug(QStringLiteral("Script File cancelled."));
+        return;
+    }
+    if (name.isEmpty()) {
+        host_.PostDebug(QStringLiteral("No Script file specified."));
+        return;
+    }
+    ScriptFileName = name;
+    host_.ShowScriptStatus(QStringLiteral("Inactive."));
+    host_.ShowScriptPath(ScriptFileName);
+    ScriptState = 1;
+}
+
+void ScriptRunner::SendScriptFile_Click()
+{
+    if (ScriptState == 0) {
+        host_.PostDebug(QStringLiteral("No Script file specified."));
+        host_.ShowScriptStatus(QString());
+        host_.SetEchoEnabled(true);
+        return;
+    }
+    if (ScriptState == 2) {
+        CloseScript();
+        ScriptState = 1;
+        host_.ShowScriptStatus(QStringLiteral("Inactive."));
+        host_.WriteLogMarker(QStringLiteral("### Script file stopped."));
+        host_.SetEchoEnabled(true);
+    }
+    if (ScriptState == 1) {
+        ScriptDelayCount = 0;
+        file_.setFileName(ScriptFileName);
+        if (file_.open(QIODevice::ReadOnly)) {
+            reader_ = std::make_unique<ScriptLineReader>(file_);
+            host_.WriteLogMarker(QStringLiteral("### Start Script File: ") + ScriptFileName);
+            ScriptState = 2;
+            host_.ShowScriptStatus(QStringLiteral("Active."));
+            host_.SetEchoEnabled(true);
+            return;
+        }
+    }
+    // A bad state, or a file removed or locked since it was selected.
+    ScriptFileName.clear();
+    ScriptState = 0;
+    host_.ShowScriptStatus(QString());
+    host_.ShowScriptPath(QString());
+    host_.PostDebug(QStringLiteral("Error in starting Script file."));
+    host_.SetEchoEnabled(true);
+}
+
+void ScriptRunner::AbortScriptFile_Click()
+{
+    if (ScriptState != 2)
+        return;
+    ScriptState = 1;
+    CloseScript();
+    host_.ShowScriptStatus(QStringLiteral("Aborted."));
+    host_.SetEchoEnabled(true);
+    host_.WriteLogMarker(QStringLiteral("### Script file aborted."));
+}
+
+void ScriptRunner::RunScriptStep()
+{
+    if (ScriptState != 2)
+        return;
+    if (ScriptDelayCount > 0) {
+        --ScriptDelayCount;
+        return;
+    }
+    // Blank, comment and echo lines cost no tick; the step ends after one command line.
+    for (;;) {
+        if (reader_->AtEnd()) {
+            CloseScript();
+            ScriptState = 1;
+            host_.ShowScriptStatus(QStringLiteral("Completed."));
+            host_.SetEchoEnabled(true);
+            host_.WriteLogMarker(QStringLiteral("### Script file completed."));
+            return;
+        }
+        ScriptLine line = ClassifyScriptLine(reader_->ReadLine());
+        switch (line.kind) {
+        case ScriptLineKind::Blank:
+        case ScriptLineKind::Comment:
+            host_.WriteTrafficLine(line.text);
+            break;
+        case ScriptLineKind::EchoOn:
+        case ScriptLineKind::EchoOff:
+            host_.SetEchoEnabled(line.kind == ScriptLineKind::EchoOn);
+            break;
+        case ScriptLineKind::EchoText:
+            host_.WriteTextLine(line.text);
+            break;
+        case ScriptLineKind::Command:
+            SendCommandLine(line.text);
+            return;
+        }
+    }
+}
+
+void ScriptRunner::SendCommandLine(const QString &line)
+{
+    const QString command = line + QLatin1Char(' ');
+    QString echo = QStringLiteral("<<- ") + command;
+    host_.WriteTrafficLine(echo);
+
+    // A cut command could do harm on the vehicle, so an over-long line is not sent at all.
+    // The delay is loaded all the same: every command line, sent or not, takes its slot.
+    const ParsedCommand parsed = ParseCommandText(command, LineCapacity, post_);
+    if (parsed.tooLong)
+        host_.PostDebug(QStringLiteral("Script line longer than 4097 bytes skipped."));
+    else if (!parsed.bytes.isEmpty())
+        host_.SendScriptPacket(parsed.bytes);
+
+    if (host_.ScriptDelayText().isEmpty())
+        host_.SetScriptDelayText(QStringLiteral("1000"));
+    ScriptDelayCount = ScriptDelayTicks(host_.ScriptDelayText());
+}
+
+void ScriptRunner::CloseForShutdown()
+{
+    if (ScriptState == 0)
+        return;
+    CloseScript();
+    ScriptState = 0;
+    host_.ShowScriptStatus(QStringLiteral("Closed"));
+}

@@ -1,0 +1,36 @@
+#pragma once
+#include "app/filedialog.h"
+#include "display/postmsg.h"
+#include "script/scripthost.h"
+#include "script/scriptreader.h"
+#include <QFile>
+#include <memory>
+
+// Selects, starts, stops, aborts and paces a script file of commands. The service
+// tick calls RunScriptStep; at most one command line goes out per step.
+class ScriptRunner {
+public:
+    static constexpr int LineCapacity = 4097; // bytes one script command line may carry
+
+    ScriptRunner(ScriptHost &host, FileDialog &dialog);
+
+    void SelectScriptFile_Click();
+    void SendScriptFile_Click();
+    void AbortScriptFile_Click();
+    void RunScriptStep();
+    void CloseForShutdown();
+
+    qint16 ScriptState = 0; // 0 none selected, 1 selected and idle, 2 running
+    QString ScriptFileName;
+    int ScriptDelayCount = 0;
+
+private:
+    void CloseScript();
+    void SendCommandLine(const QString &line);
+
+    ScriptHost &host_;
+    FileDialog &dialog_;
+    PostMsg post_;
+    QFile file_;
+    std::unique_ptr<ScriptLineReader> reader_;
+};
