@@ -1,3 +1,4 @@
+#include "fakefiledialog.h"
 #include "script/scriptreader.h"
 #include "script/scriptrunner.h"
 #include <QFile>
@@ -7,20 +8,18 @@
 
 namespace {
 
-// Records everything the runner does, in order: T traffic, X text, M marker, D debug, S sent.
+// Records what the runner does, in order: T traffic, X text, M marker, D debug, S sent, E echo change.
 class FakeHost : public ScriptHost {
 public:
     QStringList events;
-    QString status = QStringLiteral("untouched");
-    QString path;
-    QString delayText = QStringLiteral("0");
+    QString status = QStringLiteral("untouched"), path, delayText = QStringLiteral("0");
     bool echo = true;
     QList<QByteArray> sent;
 
     void WriteTrafficLine(QString &line) override { events << "T:" + line; line.clear(); }
     void WriteTextLine(QString &line) override { events << "X:" + line; line.clear(); }
     void WriteLogMarker(const QString &marker) override { events << "M:" + marker; }
-    void SetEchoEnabled(bool on) override { echo = on; }
+    void SetEchoEnabled(bool on) override { if (on != echo) events << (on ? "E:on" : "E:off"); echo = on; }
     void ShowScriptStatus(const QString &text8) override { status = text8; }
     void ShowScriptPath(const QString &text6) override { path = text6; }
     QString ScriptDelayText() override { return delayText; }
@@ -28,22 +27,9 @@ public:
     void SendScriptPacket(const QByteArray &bytes) override
     {
         sent << bytes;
-        events << "S:" + QString::fromLatin1(bytes.toHex(' ').toUpper());
+        events << "S:" + bytes.toHex(' ').toUpper();
     }
     void PostDebug(const QString &line) override { events << "D:" + line; }
-};
-
-class FakeDialog : public FileDialog {
-public:
-    bool answer = true;
-    QString name;
-    FileRequest last;
-    bool Ask(const FileRequest &request, QString *chosen) override
-    {
-        last = request;
-        *chosen = name;
-        return answer;
-    }
 };
 
 } // namespace
@@ -52,32 +38,20 @@ class TestScript : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
     FakeHost host;
-    FakeDialog dialog;
+    FakeFileDialog dialog;
     std::unique_ptr<ScriptRunner> runner;
 
     QString WriteFile(const QByteArray &content, const QString &name = QStringLiteral("s.dwn"))
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
+        QFile file(dir.filePath(name));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
     }
-    QList<QByteArray> ReadAll(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        ScriptLineReader reader(file);
-        QList<QByteArray> lines;
-        while (!reader.AtEnd())
-            lines << reader.ReadLine();
-        return lines;
-    }
+    QString State() const { return QString::number(runner->ScriptState) + '|' + host.status + '|' + host.path; }
     void Select(const QString &path)
     {
-        dialog.answer = true;
-        dialog.name = path;
+        dialog.Answers = {path};
         runner->SelectScriptFile_Click();
     }
     void Start(const QByteArray &content)
@@ -86,14 +60,12 @@ class TestScript : public QObject {
         runner->SendScriptFile_Click();
         host.events.clear();
     }
-    // Steps until the script completes; a guard keeps a runner that never ends from hanging.
-    int RunToEnd(int limit = 100000)
+    // Steps until the script completes; the guard keeps a runner that never ends from hanging.
+    int RunToEnd()
     {
         int steps = 0;
-        while (runner->ScriptState == 2 && steps < limit) {
+        for (; runner->ScriptState == 2 && steps < 100000; ++steps)
             runner->RunScriptStep();
-            ++steps;
-        }
         return steps;
     }
 
@@ -101,6 +73,7 @@ private slots:
     void init()
     {
         host = FakeHost();
+        dialog.Answers.clear();
         runner = std::make_unique<ScriptRunner>(host, dialog);
     }
 
@@ -111,15 +84,12 @@ private slots:
         QTest::newRow("crlf") << QByteArray("01\r\n02\r\n") << QList<QByteArray>{"01", "02"};
         QTest::newRow("lone cr") << QByteArray("01\r02\r") << QList<QByteArray>{"01", "02"};
         QTest::newRow("lf only is one line") << QByteArray("01\n02\n") << QList<QByteArray>{"01\n02\n"};
-        QTest::newRow("no last terminator") << QByteArray("01\r\n02") << QList<QByteArray>{"01", "02"};
         QTest::newRow("cr cr lf") << QByteArray("01\r\r\n02") << QList<QByteArray>{"01", "", "02"};
         QTest::newRow("lf cr") << QByteArray("01\n\r02") << QList<QByteArray>{"01\n", "02"};
         QTest::newRow("empty file") << QByteArray() << QList<QByteArray>{};
-        QTest::newRow("terminator only") << QByteArray("\r\n") << QList<QByteArray>{""};
-        const QByteArray head(ScriptLineReader::ChunkSize - 1, 'A');
+        const QByteArray head(ScriptLineReader::ChunkSize - 1, 'A'), head2 = head.left(head.size() - 1);
         QTest::newRow("crlf across chunks") << head + "\r\nB" << QList<QByteArray>{head, "B"};
         QTest::newRow("cr ends a chunk") << head + "\rB" << QList<QByteArray>{head, "B"};
-        const QByteArray head2(ScriptLineReader::ChunkSize - 2, 'A');
         QTest::newRow("crlf fills a chunk") << head2 + "\r\n" << QList<QByteArray>{head2};
         QTest::newRow("crlf fills a chunk, more follows") << head2 + "\r\nB" << QList<QByteArray>{head2, "B"};
         const QByteArray big(1 << 20, '5');
@@ -128,21 +98,21 @@ private slots:
     void readerSplitsLinesAtCrLfAndLoneCr()
     {
         QFETCH(QByteArray, content);
-        QFETCH(QList<QByteArray>, lines);
-        QCOMPARE(ReadAll(WriteFile(content)), lines);
+        QFile file(WriteFile(content));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        ScriptLineReader reader(file);
+        QList<QByteArray> lines;
+        while (!reader.AtEnd())
+            lines << reader.ReadLine();
+        QTEST(lines, "lines");
     }
 
     void readerTreatsAReadErrorAsEndOfFile()
     {
-#ifdef Q_OS_LINUX
-        // Reading this process's memory at offset 0 fails with an I/O error.
-        QFile file(QStringLiteral("/proc/self/mem"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        ScriptLineReader reader(file);
-        QVERIFY(reader.AtEnd());
-#else
-        QSKIP("needs /proc");
-#endif
+        QFile file(QStringLiteral("/proc/self/mem")); // reading at offset 0 fails with an I/O error
+        if (!file.open(QIODevice::ReadOnly))
+            QSKIP("needs /proc");
+        QVERIFY(ScriptLineReader(file).AtEnd());
     }
 
     void classifiesEachKindOfLine_data()
@@ -151,306 +121,159 @@ private slots:
         QTest::addColumn<ScriptLineKind>("kind");
         QTest::addColumn<QString>("text");
         using K = ScriptLineKind;
-        QTest::newRow("empty") << QByteArray("") << K::Blank << " ";
         QTest::newRow("spaces") << QByteArray("   ") << K::Blank << " ";
         QTest::newRow("tab is kept") << QByteArray(" \t ") << K::Command << "\t";
         QTest::newRow("comment") << QByteArray("  ; start ") << K::Comment << "; START";
-        QTest::newRow("echo on") << QByteArray("ECHO ON") << K::EchoOn << "";
         QTest::newRow("echo one") << QByteArray("echo one") << K::EchoOn << "";
-        QTest::newRow("echoxon") << QByteArray("ECHOXON") << K::EchoOn << "";
-        QTest::newRow("echo off") << QByteArray("  Echo Off") << K::EchoOff << "";
-        QTest::newRow("echo office") << QByteArray("ECHO OFFICE") << K::EchoOff << "";
+        QTest::newRow("fifth character unread") << QByteArray("ECHOXON") << K::EchoOn << "";
+        QTest::newRow("echo office") << QByteArray("  Echo Office") << K::EchoOff << "";
         QTest::newRow("echo of") << QByteArray("ECHO OF") << K::EchoText << "OF";
         QTest::newRow("echoes") << QByteArray("ECHOES") << K::EchoText << "ES";
-        QTest::newRow("echo alone") << QByteArray("ECHO") << K::EchoText << "";
         QTest::newRow("echo text") << QByteArray("echo hello world  ") << K::EchoText << "HELLO WORLD";
-        QTest::newRow("ech") << QByteArray("ech") << K::Command << "ECH";
         QTest::newRow("command") << QByteArray(" 05 0a ff ") << K::Command << "05 0A FF";
     }
     void classifiesEachKindOfLine()
     {
         QFETCH(QByteArray, raw);
-        QFETCH(ScriptLineKind, kind);
-        QFETCH(QString, text);
         const ScriptLine line = ClassifyScriptLine(raw);
-        QCOMPARE(line.kind, kind);
-        if (kind != ScriptLineKind::EchoOn && kind != ScriptLineKind::EchoOff)
-            QCOMPARE(line.text, text);
+        QTEST(line.kind, "kind");
+        QTEST(line.text, "text");
     }
 
-    void delayTextBecomesTicks_data()
+    void delayBoxSetsTheTicksBetweenCommands_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("ticks");
-        QTest::newRow("0") << "0" << 0;
         QTest::newRow("2") << "2" << 0;
         QTest::newRow("3") << "3" << 1;
-        QTest::newRow("1000") << "1000" << 200;
         QTest::newRow("2.5 ticks to even 2") << "12.5" << 2;
-        QTest::newRow("4.5 ticks to even 4") << "22.5" << 4;
         QTest::newRow("7.5 ticks to even 8") << "37.5" << 8;
-        QTest::newRow("leading blanks and junk") << " \t15ms" << 3;
-        QTest::newRow("blanks inside") << "1 000" << 200;
-        QTest::newRow("plus sign") << "+10" << 2;
-        QTest::newRow("fraction only") << ".5" << 0;
-        QTest::newRow("second point stops") << "10.0.5" << 2;
-        QTest::newRow("no number") << "abc" << 0;
-        QTest::newRow("empty") << "" << 0;
-        QTest::newRow("sign alone") << "-" << 0;
+        QTest::newRow("blanks and junk") << " \t1 5ms" << 3;
+        QTest::newRow("second point stops") << "+10.0.5" << 2;
         QTest::newRow("negative") << "-500" << 0;
-        QTest::newRow("largest that fits") << "163837" << 32767;
-        QTest::newRow("just over") << "163838" << 32767;
+        QTest::newRow("rounds past the limit") << "163838" << 32767;
         QTest::newRow("huge") << QString(400, QLatin1Char('9')) << 32767;
-        QTest::newRow("huge negative") << "-" + QString(400, QLatin1Char('9')) << 0;
         QTest::newRow("long fraction") << "12." + QString(400, QLatin1Char('4')) << 2;
-        QTest::newRow("leading zeros") << QString(30, QLatin1Char('0')) + "15" << 3;
     }
-    void delayTextBecomesTicks()
+    void delayBoxSetsTheTicksBetweenCommands()
     {
         QFETCH(QString, text);
         QFETCH(int, ticks);
         QCOMPARE(ScriptDelayTicks(text), ticks);
+        host.delayText = text;
+        Start("01\r\n; wait\r\n\r\nECHO OFF\r\nECHO now\r\n02\r\n");
+        QCOMPARE(RunToEnd(), 2 * (ticks + 1) + 1); // the lines between the commands cost no tick
+        QCOMPARE(host.events, QStringList({"T:<<- 01 ", "S:01", "T:; WAIT", "T: ", "E:off", "X:NOW",
+                                           "T:<<- 02 ", "S:02", "E:on", "M:### Script file completed."}));
     }
 
-    void selectAsksForAScriptFile()
+    void commandLinesAreEchoedSentAndEachLoadsTheDelay()
     {
-        Select(QStringLiteral("/x/a.dwn"));
-        QCOMPARE(dialog.last.initialName, QStringLiteral("*.dwn"));
-        QCOMPARE(dialog.last.filter, QStringLiteral("Script Files (*.dwn)"));
-        QCOMPARE(dialog.last.defaultSuffix, QStringLiteral("dwn"));
-        QCOMPARE(runner->ScriptState, qint16(1));
-        QCOMPARE(host.status, QStringLiteral("Inactive."));
-        QCOMPARE(host.path, QStringLiteral("/x/a.dwn"));
-
-        dialog.answer = false;
-        runner->SelectScriptFile_Click();
-        QCOMPARE(host.events.last(), QStringLiteral("D:Script File cancelled."));
-        QCOMPARE(runner->ScriptState, qint16(0));
-        QCOMPARE(host.path, QString());
-        Select(QString());
-        QCOMPARE(host.events.last(), QStringLiteral("D:No Script file specified."));
-        QCOMPARE(runner->ScriptState, qint16(0));
-        runner->SendScriptFile_Click();
-        QCOMPARE(host.events.last(), QStringLiteral("D:No Script file specified."));
-    }
-
-    void commandLinesAreEchoedAndSent()
-    {
-        host.delayText = QString();
-        Start("05 00 68 6A F1 3F\r\n5 0 a\r\nff\r\n05  00\r\n05  0\r\n");
-        runner->RunScriptStep();
-        QCOMPARE(host.events, QStringList({"T:<<- 05 00 68 6A F1 3F ", "S:05 00 68 6A F1 3F"}));
+        host.delayText.clear(); // an empty box means 1000 ms
+        Start("05 00 68 6A F1 3F\r\n0500\r\n5 0 a\r\nff\r\n05  00\r\n05  0\r\n");
+        QCOMPARE(RunToEnd(), 6 * 201 + 1); // even a line that sends nothing waits its 200 ticks
         QCOMPARE(host.delayText, QStringLiteral("1000"));
-        QCOMPARE(runner->ScriptDelayCount, 200);
-        host.delayText = QStringLiteral("0");
-        runner->ScriptDelayCount = 0;
-        host.events.clear();
-        RunToEnd();
-        QCOMPARE(host.events, QStringList({"T:<<- 5 0 A ", "S:05 00 0A", "T:<<- FF ", "S:FF",
+        QCOMPARE(host.events, QStringList({"T:<<- 05 00 68 6A F1 3F ", "S:05 00 68 6A F1 3F",
+                                           "T:<<- 0500 ", "D:Error in command string.",
+                                           "T:<<- 5 0 A ", "S:05 00 0A", "T:<<- FF ", "S:FF",
                                            "T:<<- 05  00 ", "D:Error in command string.", "S:05",
                                            "T:<<- 05  0 ", "D:Nib1 not valid: 20", "S:05 00",
                                            "M:### Script file completed."}));
     }
 
-    void scriptSpendsTheDelayBetweenCommands_data()
-    {
-        QTest::addColumn<QString>("delay");
-        QTest::addColumn<int>("waited");
-        QTest::newRow("0") << "0" << 0;
-        QTest::newRow("2") << "2" << 0;
-        QTest::newRow("3") << "3" << 1;
-        QTest::newRow("37.5") << "37.5" << 8;
-        QTest::newRow("12.5") << "12.5" << 2;
-        QTest::newRow("negative") << "-100" << 0;
-        QTest::newRow("empty box") << "" << 200;
-    }
-    void scriptSpendsTheDelayBetweenCommands()
-    {
-        QFETCH(QString, delay);
-        QFETCH(int, waited);
-        host.delayText = delay;
-        // Comments, blanks and echo lines between the commands cost no tick.
-        Start("01\r\n; wait\r\n\r\nECHO OFF\r\nECHO now\r\n02\r\n");
-        runner->RunScriptStep();
-        QCOMPARE(host.sent.size(), 1);
-        int steps = 0;
-        while (host.sent.size() < 2 && steps <= waited + 1) {
-            runner->RunScriptStep();
-            ++steps;
-        }
-        QCOMPARE(steps, waited + 1);
-        QVERIFY(!host.echo);
-        QCOMPARE(host.events.mid(2, 5), QStringList({"T:; WAIT", "T: ", "X:NOW", "T:<<- 02 ", "S:02"}));
-        runner->ScriptDelayCount = 0;
-        runner->RunScriptStep();
-        QCOMPARE(host.status, QStringLiteral("Completed."));
-        QVERIFY(host.echo);
-    }
-
-    void lineWithoutBytesSendsNothingButLoadsTheDelay()
-    {
-        host.delayText = QStringLiteral("10");
-        Start("0500\r\n");
-        runner->RunScriptStep();
-        QCOMPARE(host.events, QStringList({"T:<<- 0500 ", "D:Error in command string."}));
-        QCOMPARE(runner->ScriptDelayCount, 2);
-        QVERIFY(host.sent.isEmpty());
-    }
-
-    void lfOnlyFileIsOneBadCommandLine()
-    {
-        Start("01\n02\n");
-        QCOMPARE(RunToEnd(), 2);
-        QVERIFY(host.sent.isEmpty());
-        QVERIFY(host.events.contains(QStringLiteral("D:Error in command string.")));
-    }
-
-    void overLongLineIsSkippedAndTheScriptGoesOn()
-    {
-        QByteArray fits = QByteArray("7F ").repeated(ScriptRunner::LineCapacity);
-        Start(fits + "\r\n" + fits + "7F\r\n02\r\n");
-        RunToEnd();
-        QCOMPARE(host.sent.size(), 2);
-        QCOMPARE(host.sent[0], QByteArray(ScriptRunner::LineCapacity, '\x7F'));
-        QCOMPARE(host.sent[1], QByteArray("\x02"));
-        QVERIFY(host.events.contains(QStringLiteral("D:Script line longer than 4097 bytes skipped.")));
-    }
-
-    void shortFilesCompleteInTheFirstStep_data()
+    void oddFilesRunToTheEnd_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("comments only") << QByteArray("; a\r\n;b\r\n");
-    }
-    void shortFilesCompleteInTheFirstStep()
-    {
-        QFETCH(QByteArray, content);
-        Start(content);
-        runner->RunScriptStep();
-        QCOMPARE(runner->ScriptState, qint16(1));
-        QCOMPARE(host.status, QStringLiteral("Completed."));
-        QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
-        QCOMPARE(host.events.size(), content.count('\n') + 1);
-    }
-
-    void restartStopsThenStartsFromTheFirstLine()
-    {
-        const QString path = WriteFile("01\r\n02\r\n");
-        Select(path);
-        runner->SendScriptFile_Click();
-        QCOMPARE(host.events, QStringList({"M:### Start Script File: " + path}));
-        runner->RunScriptStep();
-        host.echo = false;
-        host.events.clear();
-        runner->SendScriptFile_Click();
-        QCOMPARE(host.events, QStringList({"M:### Script file stopped.", "M:### Start Script File: " + path}));
-        QCOMPARE(host.status, QStringLiteral("Active."));
-        QVERIFY(host.echo);
-        runner->RunScriptStep();
-        QCOMPARE(host.sent, QList<QByteArray>({"\x01", "\x01"}));
-    }
-
-    void abortMarksTheLogAndAllowsRestart()
-    {
-        Start("01\r\n02\r\n");
-        runner->RunScriptStep();
-        runner->AbortScriptFile_Click();
-        QCOMPARE(runner->ScriptState, qint16(1));
-        QCOMPARE(host.status, QStringLiteral("Aborted."));
-        QCOMPARE(host.events.last(), QStringLiteral("M:### Script file aborted."));
-        runner->RunScriptStep();
-        QCOMPARE(host.sent.size(), 1);
-        runner->SendScriptFile_Click();
-        runner->RunScriptStep();
-        QCOMPARE(host.sent, QList<QByteArray>({"\x01", "\x01"}));
-    }
-
-    void abortWhenIdleChangesNothing()
-    {
-        runner->AbortScriptFile_Click();
-        QCOMPARE(host.status, QStringLiteral("untouched"));
-        QCOMPARE(runner->ScriptState, qint16(0));
-        Select(WriteFile("01\r\n"));
-        host.events.clear();
-        runner->AbortScriptFile_Click();
-        QCOMPARE(runner->ScriptState, qint16(1));
-        QCOMPARE(host.status, QStringLiteral("Inactive."));
-        QVERIFY(host.events.isEmpty());
-    }
-
-    void reselectWhileRunningStopsWithoutMarker()
-    {
-        Start("01\r\n02\r\n");
-        runner->RunScriptStep();
-        Select(WriteFile("03\r\n", QStringLiteral("other.dwn")));
-        QCOMPARE(runner->ScriptState, qint16(1));
-        QVERIFY(host.events.filter(QStringLiteral("M:")).isEmpty());
-        runner->SendScriptFile_Click();
-        runner->RunScriptStep();
-        QCOMPARE(host.sent.last(), QByteArray("\x03"));
-    }
-
-    void fileThatCannotBeOpenedClearsTheSelection()
-    {
-        const QString path = WriteFile("01\r\n");
-        Select(path);
-        QVERIFY(QFile::remove(path));
-        runner->SendScriptFile_Click();
-        QCOMPARE(host.events.last(), QStringLiteral("D:Error in starting Script file."));
-        QCOMPARE(runner->ScriptState, qint16(0));
-        QCOMPARE(runner->ScriptFileName, QString());
-        QCOMPARE(host.path, QString());
-        Select(dir.path()); // a folder is no script either
-        runner->SendScriptFile_Click();
-        QCOMPARE(runner->ScriptState, qint16(0));
-
-        Select(WriteFile("01\r\n"));
-        runner->ScriptState = 7;
-        runner->SendScriptFile_Click();
-        QCOMPARE(host.events.last(), QStringLiteral("D:Error in starting Script file."));
-        QCOMPARE(runner->ScriptState, qint16(0));
-    }
-
-    void shutdownClosesQuietly()
-    {
-        runner->CloseForShutdown();
-        QCOMPARE(host.status, QStringLiteral("untouched"));
-        Start("01\r\n");
-        runner->CloseForShutdown();
-        QCOMPARE(runner->ScriptState, qint16(0));
-        QCOMPARE(host.status, QStringLiteral("Closed"));
-        QVERIFY(host.events.isEmpty());
-        runner->RunScriptStep();
-        QVERIFY(host.sent.isEmpty());
-    }
-
-    void badFilesEndCleanly_data()
-    {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("sent"); // -1: any number
+        QTest::addColumn<QString>("debug");
         QByteArray binary(300000, Qt::Uninitialized);
         for (char &c : binary)
             c = char(QRandomGenerator::global()->bounded(256));
-        QTest::newRow("binary") << binary;
-        QTest::newRow("1 MB line") << QByteArray("AB ").repeated(350000) + "\r\n01";
-        QTest::newRow("no line ending") << QByteArray("01 02 03");
+        const QByteArray full = QByteArray("7F ").repeated(ScriptRunner::LineCapacity);
+        const QString skipped = QStringLiteral("D:Script line longer than 4097 bytes skipped.");
+        QTest::newRow("empty") << QByteArray() << 0 << "";
+        QTest::newRow("lf only is one bad line") << QByteArray("01\n02\n") << 0 << "D:Error in command string.";
+        QTest::newRow("no line ending") << QByteArray("01 02 03") << 1 << "";
+        QTest::newRow("full line, one more") << full + "\r\n" + full + "7F\r\n02" << 2 << skipped;
+        QTest::newRow("1 MB line") << QByteArray("AB ").repeated(350000) + "\r\n01" << 1 << skipped;
+        QTest::newRow("binary") << binary << -1 << "";
     }
-    void badFilesEndCleanly()
+    void oddFilesRunToTheEnd()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, sent);
+        QFETCH(QString, debug);
         Start(content);
         QVERIFY(RunToEnd() < 100000);
-        QCOMPARE(host.status, QStringLiteral("Completed."));
+        QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
+        QVERIFY(sent < 0 || host.sent.size() == sent);
+        QVERIFY(debug.isEmpty() || host.events.contains(debug));
+    }
+
+    void selectAsksForAScriptFile()
+    {
+        Select(QStringLiteral("/x/a.dwn"));
+        const FileRequest asked = dialog.Requests.last();
+        QCOMPARE(QStringList({asked.initialName, asked.filter, asked.defaultSuffix}),
+                 QStringList({"*.dwn", "Script Files (*.dwn)", "dwn"}));
+        QCOMPARE(State(), QStringLiteral("1|Inactive.|/x/a.dwn"));
+    }
+
+    // Clicks on the script controls over the script "ECHO OFF, 01, 02": l select it, e select an
+    // empty name, d select a folder, c cancel the dialog, x delete the script, s send, a abort,
+    // t one service tick, q shut down.
+    void clicksDriveTheScript_data()
+    {
+        QTest::addColumn<QString>("clicks");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QString>("state"); // ScriptState|status|path shown
+        const QString path = dir.filePath(QStringLiteral("s.dwn")), active = "2|Active.|" + path;
+        const QStringList run = {"M:### Start Script File: " + path, "E:off", "T:<<- 01 ", "S:01"};
+        const QStringList aborted = run + QStringList{"E:on", "M:### Script file aborted."};
+        QTest::newRow("runs to the end") << "lsttt" << run + QStringList{"T:<<- 02 ", "S:02", "E:on",
+            "M:### Script file completed."} << "1|Completed.|" + path;
+        QTest::newRow("send again restarts from the first line")
+            << "lstst" << run + QStringList{"M:### Script file stopped.", "E:on"} + run << active;
+        QTest::newRow("abort marks the log once") << "lstata" << aborted << "1|Aborted.|" + path;
+        QTest::newRow("send after abort starts over") << "lstast" << aborted + run << active;
+        QTest::newRow("reselect stops without a marker") << "lstlt" << run + QStringList{"E:on"}
+                                                         << "1|Inactive.|" + path;
+        QTest::newRow("shutdown closes quietly") << "lstqt" << run << "0|Closed|" + path;
+        QTest::newRow("abort and shutdown with nothing selected") << "aq" << QStringList() << "0|untouched|";
+        QTest::newRow("cancel clears the selection") << "lc" << QStringList{"D:Script File cancelled."} << "0||";
+        QTest::newRow("empty name") << "es" << QStringList(2, "D:No Script file specified.") << "0||";
+        QTest::newRow("script deleted before send") << "lxs" << QStringList{"D:Error in starting Script file."}
+                                                    << "0||";
+        QTest::newRow("folder") << "ds" << QStringList{"D:Error in starting Script file."} << "0||";
+    }
+    void clicksDriveTheScript()
+    {
+        QFETCH(QString, clicks);
+        const QString path = WriteFile("ECHO OFF\r\n01\r\n02\r\n");
+        for (const QChar click : clicks) {
+            switch (click.toLatin1()) {
+            case 'l': Select(path); break;
+            case 'e': Select(QString()); break;
+            case 'd': Select(dir.path()); break;
+            case 'c': runner->SelectScriptFile_Click(); break; // no answer given: cancelled
+            case 'x': QFile::remove(path); break;
+            case 's': runner->SendScriptFile_Click(); break;
+            case 'a': runner->AbortScriptFile_Click(); break;
+            case 't': runner->RunScriptStep(); break;
+            case 'q': runner->CloseForShutdown(); break;
+            }
+        }
+        QTEST(host.events, "events");
+        QTEST(State(), "state");
     }
 
     void fileDeletedWhileRunningIsReadToTheEnd()
     {
-        const QString path = WriteFile(QByteArray("01\r\n").repeated(50000));
-        Select(path);
-        runner->SendScriptFile_Click();
+        Start(QByteArray("01\r\n").repeated(50000));
         runner->RunScriptStep();
-        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::remove(runner->ScriptFileName));
         RunToEnd();
-        QCOMPARE(host.status, QStringLiteral("Completed."));
+        QCOMPARE(runner->ScriptState, qint16(1));
         QCOMPARE(host.sent.size(), 50000);
     }
 };

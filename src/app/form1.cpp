@@ -13,6 +13,7 @@
 #include "app/pulseclock.h"
 #include "app/twips.h"
 #include "datapipe/form2.h"
+#include "datapipe/serialresult.h"
 #include "datapipe/socketcontrol.h"
 #include "protocol/hextext.h"
 #include "protocol/form3.h"
@@ -320,6 +321,10 @@ void Form1::tmr1_Timer(qint32)
     switch (Pipe.DataPipe) {
     case 1:
         ProcessInbound();
+        if (ComPortOpen && Pipe.PipeResult == SerialResult::PortLost) {
+            SerialPortLost();
+            break;
+        }
         Script.RunScriptStep();
         break;
     case 2:
@@ -367,20 +372,22 @@ void Form1::SendCommand_Click()
 void Form1::ProcessInbound()
 {
     const auto post = [this](const QString &line) { Post(line); };
+    const LineWindow::Burst burst(TrafficWindow); // rows shown once a frame, not per packet
     qint64 count = 0; // wide: one socket delivery of any size is processed whole
     for (;;) {
         Pipe.ReadPipeByte();
         if (Pipe.InByte == -1)
-            return;
+            break;
         ++count;
         if (Inbound.Feed(quint8(Pipe.InByte & 0xFF), post))
             CheckMatchPacket();
-        else if (Inbound.InState != 1)
-            CommFlush->setEnabled(true);
         // The serial pipe gives each tick at most 101 bytes; the rest waits in the driver.
         if (Pipe.DataPipe == 1 && count > 100)
-            return;
+            break;
     }
+    // Set once a call, not per packet: toggling a button costs more than a packet.
+    if (Inbound.InState != 1)
+        CommFlush->setEnabled(true);
 }
 
 void Form1::CheckMatchPacket()
@@ -502,8 +509,9 @@ void Form1::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    for (QWidget *window : {static_cast<QWidget *>(Config), static_cast<QWidget *>(KeyForm),
-                            static_cast<QWidget *>(About.data())}) {
+    // Hidden, not closed: closing a shown Form2 would press its "Cancel" and post a line.
+    Config->hide();
+    for (QWidget *window : {static_cast<QWidget *>(KeyForm), static_cast<QWidget *>(About.data())}) {
         if (window)
             window->close();
     }

@@ -130,6 +130,7 @@ private:
     void StartServiceTimer();
     void StopServiceTimer();
     void CloseComPort();
+    void SerialPortLost();
     void CloseEthernet();
     void ProcessInbound();
     void CheckMatchPacket();

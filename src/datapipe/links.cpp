@@ -105,6 +105,15 @@ void Form1::CloseComPort()
     TickBusy = false;
 }
 
+// An adapter pulled out would otherwise post a read error on every tick: say it
+// once and close the port, as a TCP peer that goes away closes the link.
+void Form1::SerialPortLost()
+{
+    Post(QString("COM%1 lost: the device went away. Configure Comms to open it again.").arg(Pipe.ComPort));
+    CloseComPort();
+    Text3->clear();
+}
+
 // ---- TCP connection ---------------------------------------------------------
 
 void Form1::InitWinSock()

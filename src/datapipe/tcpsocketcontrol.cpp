@@ -37,6 +37,9 @@ void TcpSocketControl::GetData(QByteArray &data)
 void TcpSocketControl::SendData(const QByteArray &data)
 {
     Socket->write(data);
+    // Hand the bytes to the system now, not when the event loop next turns: an
+    // auto-reply must not wait for the rest of the arrival's handler.
+    Socket->flush();
 }
 
 void TcpSocketControl::Close()

@@ -8,7 +8,7 @@ class QTcpSocket;
 class TcpSocketControl : public SocketControl {
     Q_OBJECT
 public:
-    static constexpr qint64 ReadBufferSize = 64 * 1024;
+    static constexpr qint64 ReadBufferSize = 256 * 1024;
 
     explicit TcpSocketControl(QObject *parent = nullptr);
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QFont>
+#include <QSize>
 #include <QStringList>
+#include <vector>
 
 class QListWidget;
 
@@ -10,16 +13,49 @@ class LineWindow
 {
 public:
     static constexpr int MaxRows = 100;
+    // The widest row a traffic line gives: 19 bytes with the prefix or indent.
+    static constexpr int RowChars = 60;
+
+    // While a Burst lives, rows reach the list when it ends, and once a frame if it
+    // runs longer than that: a burst of thousands of packets costs a few list updates,
+    // and a short one (an auto-reply) is never held up by a paint.
+    class Burst
+    {
+    public:
+        explicit Burst(LineWindow &window);
+        ~Burst();
+        Burst(const Burst &) = delete;
+        Burst &operator=(const Burst &) = delete;
+
+    private:
+        LineWindow &Window;
+    };
 
     explicit LineWindow(QListWidget *list);
     void AppendRows(const QStringList &rows);
     void AppendRow(const QString &row);
+    // Appends the rows of a traffic line (WrapTrafficLine), wrapping it only if it
+    // is still among the newest rows when they reach the list.
+    void AppendWrapped(const QString &line);
     void Clear();
     QListWidget *List() const;
 
 private:
+    struct Line {
+        QString Text;
+        bool Wrap;
+    };
+    void Add(const QString &text, bool wrap);
+    void ShowWhenDue();
+    void Show();
+    QSize RowSize();
     void Repaint();
 
     QListWidget *ListBox;
     QElapsedTimer SinceRepaint;
+    QElapsedTimer SinceBurst;
+    std::vector<Line> Pending; // not yet in the list, newest last
+    int Bursts = 0;
+    QFont MeasuredFont;
+    QSize MeasuredRow;
 };

@@ -26,7 +26,8 @@ void LogFile::WriteLine(const QString &line)
 {
     if (!LogActive)
         return;
-    Pending += line.toLocal8Bit() + "\r\n";
+    Pending += line.toLocal8Bit();
+    Pending += "\r\n";
     if (Pending.size() >= FlushAt)
         Flush();
 }

@@ -1,7 +1,6 @@
 #include "display/trafficwriter.h"
 #include "display/linewindow.h"
 #include "display/logfile.h"
-#include "display/trafficwrap.h"
 
 TrafficWriter::TrafficWriter(LineWindow &traffic, LogFile &log) : Traffic(traffic), Log(log) {}
 
@@ -9,7 +8,7 @@ void TrafficWriter::WriteTrafficLine(QString &line)
 {
     Log.WriteLine(line);
     if (EchoEnabled && DisplayEnabled)
-        Traffic.AppendRows(WrapTrafficLine(line));
+        Traffic.AppendWrapped(line);
     line.clear();
 }
 

@@ -1,12 +1,31 @@
 #include "protocol/packetassembler.h"
 #include "protocol/hextext.h"
+#include <algorithm>
+#include <array>
+
+namespace {
+// Every byte's text, made once and copied in place: this is the hottest loop of a
+// flood, and three appends per byte cost more than twice as much.
+void Append(QString &line, quint8 b)
+{
+    static const auto texts = [] {
+        std::array<QString, 256> all;
+        for (int i = 0; i < 256; ++i)
+            all[i] = ByteText(i);
+        return all;
+    }();
+    const qsizetype size = line.size();
+    line.resize(size + 3); // within the packet's reservation: no allocation
+    std::copy_n(texts[b].constData(), 3, line.data() + size);
+}
+}
 
 bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
 {
     switch (InState) {
     case 1:
         InLine = QStringLiteral("--> ");
-        AppendByteText(InLine, b);
+        Append(InLine, b);
         if (b == 0x11) {
             InState = 2;
             return false;
@@ -17,18 +36,18 @@ bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
         }
         return Expect(b & 0x0F);
     case 2:
-        AppendByteText(InLine, b);
+        Append(InLine, b);
         return Expect(b);
     case 3:
-        AppendByteText(InLine, b);
+        Append(InLine, b);
         InRemaining = b * 256;
         InState = 4; // never complete here, even when the high byte is 0
         return false;
     case 4:
-        AppendByteText(InLine, b);
+        Append(InLine, b);
         return Expect(InRemaining + b);
     case 0:
-        AppendByteText(InLine, b);
+        Append(InLine, b);
         return Expect(InRemaining - 1);
     default:
         post(QStringLiteral("Error processing PacketHead.") + QString::number(uint(InState), 16).toUpper());
@@ -41,10 +60,13 @@ bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
 // Waits for the given number of payload bytes; with none left the packet is complete.
 bool PacketAssembler::Expect(int payload)
 {
-    InRemaining = payload;
-    if (InRemaining > 0) {
+    if (payload > 0) {
+        // Once per packet: QString::reserve reallocates when asked for its whole
+        // capacity, so reserving on every payload byte would copy the line each time.
+        if (InState != 0)
+            InLine.reserve(InLine.size() + 3 * payload);
+        InRemaining = payload;
         InState = 0;
-        InLine.reserve(InLine.size() + 3 * InRemaining); // one allocation for a long packet
         return false;
     }
     InRemaining = 0;
