@@ -13,6 +13,7 @@
 #include "datapipe/form2.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
+#include "testwindow.h"
 #include "fakefiledialog.h"
 #include "protocol/form3.h"
 #include "pseudoterminal.h"
@@ -36,24 +37,7 @@ void Type(QLineEdit *box, const QString &text)
 }
 
 // The program as main() starts it, over the real serial driver and socket.
-struct RealWindow {
-    QtSerialDriver driver;
-    TcpSocketControl socket;
-    FakeFileDialog files;
-    std::unique_ptr<Form1> form{MainStartUp::Main(driver, socket, files)};
-
-    Form1 *operator->() const { return form.get(); }
-
-    static QStringList Rows(const QListWidget *list)
-    {
-        QStringList rows;
-        for (int i = 0; i < list->count(); ++i)
-            rows.append(list->item(i)->text());
-        return rows;
-    }
-    QStringList Traffic() const { return Rows(form->List1); }
-    QStringList Debug() const { return Rows(form->List2); }
-
+struct RealWindow : WindowOver<QtSerialDriver, TcpSocketControl> {
     Form2 *Configure()
     {
         form->ConfigComPort->click();

@@ -24,17 +24,6 @@ namespace {
 // The OutBound Command holds at most this many bytes; longer commands are refused.
 constexpr int CommandCapacity = 260;
 
-template <typename Widget>
-Widget *Place(Widget *widget, QWidget *parent, const char *name, const QRect &where,
-              const QString &accessibleName)
-{
-    widget->setParent(parent);
-    widget->setObjectName(name);
-    widget->setGeometry(where);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
 QPushButton *Button(QWidget *parent, const char *name, const QString &caption, const QRect &where)
 {
     auto *button = Place(new QPushButton(caption), parent, name, where, caption);
@@ -351,7 +340,9 @@ void Form1::SendCommand_Click()
         Post("Empty command string.");
         return;
     }
-    Text5->setText(NormaliseCommandText(Text5->text()));
+    const QString normalised = NormaliseCommandText(Text5->text());
+    if (normalised != Text5->text()) // an unchanged box is not laid out and painted again
+        Text5->setText(normalised);
     const QString command = Text5->text();
     Text5->setSelection(0, command.size());
     Text5->setFocus();

@@ -12,17 +12,6 @@ const QString NonePresent = "none present";
 // Room to the right of each COM option for the device it opens.
 constexpr int DeviceWidth = 1800;
 
-template <typename Widget>
-Widget *Place(Widget *widget, QWidget *parent, const QString &name, const QRect &where,
-              const QString &accessibleName)
-{
-    widget->setParent(parent);
-    widget->setObjectName(name);
-    widget->setGeometry(where);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
 void Rectangle(QWidget *parent, const QRect &where)
 {
     auto *box = new QFrame(parent);

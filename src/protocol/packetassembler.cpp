@@ -46,9 +46,13 @@ bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
     case 4:
         Append(InLine, b);
         return Expect(InRemaining + b);
-    case 0:
+    case 0: // the hot path: most bytes of a flood are payload
         Append(InLine, b);
-        return Expect(InRemaining - 1);
+        if (--InRemaining > 0)
+            return false;
+        InRemaining = 0;
+        InState = 1;
+        return true;
     default:
         post(QStringLiteral("Error processing PacketHead.") + QString::number(uint(InState), 16).toUpper());
         InState = 1;
@@ -61,10 +65,7 @@ bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
 bool PacketAssembler::Expect(int payload)
 {
     if (payload > 0) {
-        // Once per packet: QString::reserve reallocates when asked for its whole
-        // capacity, so reserving on every payload byte would copy the line each time.
-        if (InState != 0)
-            InLine.reserve(InLine.size() + 3 * payload);
+        InLine.reserve(InLine.size() + 3 * payload); // one allocation for a long packet
         InRemaining = payload;
         InState = 0;
         return false;

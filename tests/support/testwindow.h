@@ -9,11 +9,11 @@
 #include "fakeserialdriver.h"
 #include "fakesocketcontrol.h"
 
-// The real main window, started as the program starts it, over a fake serial driver,
-// a fake socket and a file dialog answered in advance.
-struct TestWindow {
-    FakeSerialDriver driver;
-    FakeSocketControl socket;
+// The real main window, started as the program starts it, over the given serial
+// driver and socket and a file dialog answered in advance.
+template <typename Driver, typename Socket> struct WindowOver {
+    Driver driver;
+    Socket socket;
     FakeFileDialog files;
     std::unique_ptr<Form1> form{MainStartUp::Main(driver, socket, files)};
 
@@ -29,3 +29,6 @@ struct TestWindow {
     QStringList Traffic() const { return Rows(form->List1); }
     QStringList Debug() const { return Rows(form->List2); }
 };
+
+// Over a fake serial driver and a fake socket.
+using TestWindow = WindowOver<FakeSerialDriver, FakeSocketControl>;
