@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QSessionManager>
 #include <memory>
 
@@ -13,6 +14,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quillon");
     QApplication::setApplicationVersion(QUILLON_VERSION);
+    QApplication::setWindowIcon(QIcon(":/quillon.png"));
+    QGuiApplication::setDesktopFileName("quillon");
+    // The windows are laid out for text of at most 9 points; a larger desktop font
+    // would clip their captions. Bigger text comes with a scale factor instead.
+    QFont font = QApplication::font();
+    if (font.pointSizeF() > 9) {
+        font.setPointSizeF(9);
+        QApplication::setFont(font);
+    }
 
     QtSerialDriver driver;
     TcpSocketControl socket;

@@ -5,6 +5,7 @@ namespace {
 // Backlog kept in the link while streaming: enough to keep it busy, bounded memory.
 constexpr qint64 StreamBacklog = 256 * 1024;
 constexpr int MaxReplyPayload = 65535;
+constexpr int MaxPiece = 4096;
 
 void Log(const QByteArray &line)
 {
@@ -12,13 +13,17 @@ void Log(const QByteArray &line)
 }
 }
 
-Device::Device(Link *link, const DeviceOptions &options) : m_link(link), m_options(options)
+Device::Device(Link *link, const DeviceOptions &options)
+    : m_link(link), m_options(options), m_cuts(options.seed)
 {
     // A command is the bytes that arrive together: a short pause ends it.
     m_commandGap.setSingleShot(true);
     m_commandGap.setInterval(5);
     m_commandGap.setTimerType(Qt::PreciseTimer);
     m_sendTimer.setInterval(options.every);
+    m_paceTimer.setInterval(1);
+    m_paceTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_paceTimer, &QTimer::timeout, this, &Device::SendPiece);
     connect(&m_commandGap, &QTimer::timeout, this, &Device::OnCommandEnd);
     connect(&m_sendTimer, &QTimer::timeout, this, [this] {
         if (m_link->Pending() == 0) // a terminal that is not reading gets no backlog
@@ -34,6 +39,13 @@ void Device::Start()
 {
     if (m_options.verbose)
         Log("connected");
+    m_awaitingCommand = m_options.onCommand;
+    if (!m_awaitingCommand)
+        Begin();
+}
+
+void Device::Begin()
+{
     if (!m_options.sendPacket.isEmpty()) {
         if (m_options.every > 0)
             m_sendTimer.start();
@@ -55,6 +67,9 @@ void Device::Stop()
     m_commandGap.stop();
     m_command.clear();
     m_streamLeft = 0;
+    m_awaitingCommand = false;
+    m_paceTimer.stop();
+    m_paced.clear();
 }
 
 void Device::OnReceived(const QByteArray &bytes)
@@ -66,6 +81,10 @@ void Device::OnReceived(const QByteArray &bytes)
     }
     if (!m_command.isEmpty())
         m_commandGap.start();
+    if (m_awaitingCommand && !bytes.isEmpty()) {
+        m_awaitingCommand = false;
+        Begin();
+    }
 }
 
 void Device::OnCommandEnd()
@@ -84,9 +103,12 @@ void Device::OnCommandEnd()
 
 void Device::FeedStream()
 {
-    while (m_streamLeft > 0 && m_link->Pending() < StreamBacklog) {
+    while (m_streamLeft > 0 && m_link->Pending() + m_paced.size() < StreamBacklog) {
         Send(m_stream->Next());
-        --m_streamLeft;
+        if (--m_streamLeft == 0 && m_options.repeat) {
+            m_stream.emplace(m_options.seed, m_options.maxLen);
+            m_streamLeft = m_options.streamCount;
+        }
     }
 }
 
@@ -94,5 +116,22 @@ void Device::Send(QByteArray bytes)
 {
     for (char &c : bytes)
         c ^= char(m_options.key);
-    m_link->Write(bytes);
+    if (!m_options.split) {
+        m_link->Write(bytes);
+        return;
+    }
+    m_paced += bytes;
+    if (!m_paceTimer.isActive())
+        m_paceTimer.start();
+}
+
+// Cut points come from the seed: a failing run can be replayed.
+void Device::SendPiece()
+{
+    const qsizetype n = qMin<qsizetype>(m_paced.size(), 1 + m_cuts.bounded(MaxPiece));
+    m_link->Write(m_paced.left(n));
+    m_paced.remove(0, n);
+    if (m_paced.isEmpty())
+        m_paceTimer.stop();
+    FeedStream();
 }

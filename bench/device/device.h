@@ -13,6 +13,9 @@ struct DeviceOptions {
     int streamCount = 0;
     quint32 seed = 0;
     int maxLen = 65535;
+    bool repeat = false;  // the stream starts over after streamCount packets, until the link closes
+    bool split = false;   // everything goes out in random pieces about a millisecond apart
+    bool onCommand = false; // start sending only once the first command arrives
 };
 
 // The automotive interface device as the terminal sees it: echoes each command
@@ -24,11 +27,13 @@ public:
     void Start(); // a terminal is on the line
 
 private:
+    void Begin();
     void Stop();
     void OnReceived(const QByteArray &bytes);
     void OnCommandEnd();
     void FeedStream();
     void Send(QByteArray bytes);
+    void SendPiece();
 
     Link *m_link;
     DeviceOptions m_options;
@@ -37,4 +42,8 @@ private:
     QTimer m_sendTimer;
     std::optional<PacketStream> m_stream;
     int m_streamLeft = 0;
+    bool m_awaitingCommand = false;
+    QByteArray m_paced; // split bytes not handed to the link yet
+    QTimer m_paceTimer;
+    QRandomGenerator m_cuts;
 };

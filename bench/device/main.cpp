@@ -83,6 +83,11 @@ int main(int argc, char *argv[])
         {"max-len", "Cap the payload length of streamed packets (default 65535).", "L"},
         {"expect-file", "Write the traffic lines the terminal should show for the stream "
                         "(\"--> \" and the bytes, one packet per line, LF endings).", "PATH"},
+        {"repeat", "Start the --stream over (the same packets) after N, until the link closes."},
+        {"split", "Send everything in pieces of random length (from --seed) about 1 ms apart, "
+                  "so packets straddle the terminal's reads at random points."},
+        {"on-command", "Start --send and --stream only when the first command arrives "
+                       "(a pseudo-terminal shows no connection)."},
         {"verbose", "Log connections and received commands to stderr as hex."},
     });
     parser.process(app);
@@ -90,6 +95,9 @@ int main(int argc, char *argv[])
     DeviceOptions options;
     options.reply = !parser.isSet("no-reply");
     options.verbose = parser.isSet("verbose");
+    options.repeat = parser.isSet("repeat");
+    options.split = parser.isSet("split");
+    options.onCommand = parser.isSet("on-command");
     QByteArray key;
     if (parser.isSet("key") && (!ParseHex(parser.value("key"), &key) || key.size() != 1))
         return Fail("--key takes one byte in hex, e.g. 5A");

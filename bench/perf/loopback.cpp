@@ -119,15 +119,6 @@ void Respond(int fd, int askSize, const QByteArray &reply)
     }
 }
 
-bool SendRepeated(int fd, const QByteArray &block, int repeats)
-{
-    for (int i = 0; i < repeats; ++i) {
-        if (!WriteAll(fd, block.constData(), block.size()))
-            return false;
-    }
-    return true;
-}
-
 Pty::Pty()
 {
     char name[128];

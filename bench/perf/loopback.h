@@ -20,16 +20,11 @@ std::vector<double> PingPong(int fd, const QByteArray &ask, const QByteArray &re
                              int maxPauseUs);
 // Answers every ask.size() bytes with reply until the other end goes away.
 void Respond(int fd, int askSize, const QByteArray &reply);
-// Sends the block `repeats` times.
-bool SendRepeated(int fd, const QByteArray &block, int repeats);
 
-// A pseudo-terminal pair with a raw line; both ends closed on destruction.
-class Pty {
-public:
+// A pseudo-terminal with a raw line; both ends closed on destruction.
+struct Pty {
     Pty();
     ~Pty();
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
     int Master = -1;
     int Slave = -1;
     QString Path; // the slave device, as a serial port opens it
@@ -40,7 +35,7 @@ public:
 // payload) packets in turn, whole packets only, so the block can be sent over and over.
 struct FloodBlock {
     explicit FloodBlock(int size);
-    QByteArray Wire;  // the bytes the device sends
-    QByteArray Log;   // the log lines they must give, CR LF ended
+    QByteArray Wire; // the bytes the device sends
+    QByteArray Log;  // the log lines they must give, CR LF ended
     qint64 Packets = 0;
 };

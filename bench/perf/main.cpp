@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -24,24 +23,23 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
-#include <cstdio>
 #include <functional>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char **environ;
 
 namespace {
 const QByteArray Match("\x05\x00\x68\x6A\xF1\x3F", 6); // the default match packet
 const QByteArray Reply("\x03\x01\x02\x03", 4);
-const char *ReplyText = "03 01 02 03";
 const double TickMs = 10;
-// The peer waits up to this long before each request, as a device does between
-// messages, so that each exchange meets Quillon as a device would find it.
-const int TcpPauseUs = qEnvironmentVariableIsSet("PAUSE") ? qEnvironmentVariableIntValue("PAUSE") : 2000;
+// Before each request the peer waits a random time up to this, as a device does
+// between messages: every exchange then meets Quillon as a device would find it.
+const int DevicePauseUs = 2000;
 
 [[noreturn]] void Die(const QString &why)
 {
@@ -64,7 +62,24 @@ public:
     }
 };
 
-// One Quillon as the program starts it, over the real driver and socket control.
+// Runs the GUI event loop until done() or the time is up; threads wake it with Wake().
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer limit;
+    limit.start(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+void Wake()
+{
+    QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+}
+
+// One Quillon as the program starts it, over the real driver and socket control,
+// with a log open and the reply to the match packet typed in.
 struct Quillon {
     QtSerialDriver Driver;
     TcpSocketControl Socket;
@@ -77,118 +92,102 @@ struct Quillon {
         Form->SelectLogFile->click(); // as the user does: the header reaches the file at once
         if (!Form->Log.LogActive)
             Die("cannot open the log " + logPath);
-        Form->Text5->setText(ReplyText);
+        Form->Text5->setText(QString::fromLatin1(Reply.toHex(' ')));
+    }
+
+    // Opens the Ethernet link to a peer listening on 127.0.0.1 and returns the peer's end.
+    int OpenTcp()
+    {
+        int port = 0;
+        const int listenFd = Loopback::Listen(&port);
+        Form->Pipe.DataPipe = 2;
+        Form->IPAddress = "127.0.0.1";
+        Form->PortNumber = port;
+        Form->InitWinSock();
+        if (!RunUntil([this] { return Form->EthernetOpen; }, 5000))
+            Die("Quillon did not connect over TCP");
+        const int fd = Loopback::Accept(listenFd, 5000);
+        close(listenFd);
+        return fd;
+    }
+
+    void OpenSerial(const QString &device)
+    {
+        Driver.SetPortDevice(1, device);
+        Form->Pipe.DataPipe = 1;
+        Form->Pipe.ComPort = 1;
+        Form->ComSpeed = 5; // 115200 baud
+        Form->InitComPort();
+        if (!Form->ComPortOpen)
+            Die("Quillon did not open the pseudo-terminal " + device);
     }
 };
 
-// Runs the GUI event loop until done() or the time is up; threads wake it with Wake().
-bool RunUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer limit;
-    limit.setSingleShot(true);
-    limit.start(timeoutMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-void Wake()
-{
-    QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
-}
-
-// Opens Quillon's Ethernet link to a listening peer and returns the peer's end.
-int OpenTcp(Quillon &q, int listenFd, int port)
-{
-    q.Form->Pipe.DataPipe = 2;
-    q.Form->IPAddress = "127.0.0.1";
-    q.Form->PortNumber = port;
-    q.Form->InitWinSock();
-    if (!RunUntil([&] { return q.Form->EthernetOpen; }, 5000))
-        Die("Quillon did not connect over TCP");
-    return Loopback::Accept(listenFd, 5000);
-}
-
-void OpenSerial(Quillon &q, const QString &device)
-{
-    q.Driver.SetPortDevice(1, device);
-    q.Form->Pipe.DataPipe = 1;
-    q.Form->Pipe.ComPort = 1;
-    q.Form->ComSpeed = 5; // 115200 baud
-    q.Form->InitComPort();
-    if (!q.Form->ComPortOpen)
-        Die("Quillon did not open the pseudo-terminal " + device);
-}
-
 // The peer plays the device in a thread while the GUI thread runs Quillon.
-std::vector<double> PeerWhileRunning(int fd, int count, int maxPauseUs)
+std::vector<double> Exchanges(int fd, int count, int pauseUs)
 {
     std::vector<double> us;
     std::atomic<bool> done{false};
     std::thread peer([&] {
-        us = Loopback::PingPong(fd, Match, Reply, count, maxPauseUs);
+        us = Loopback::PingPong(fd, Match, Reply, count, pauseUs);
         done = true;
         Wake();
     });
-    RunUntil([&] { return done.load(); }, 120000);
+    RunUntil([&] { return done.load(); }, 300000);
     peer.join();
     if (int(us.size()) < count)
         Die(QString("auto-reply stopped after %1 of %2 exchanges").arg(us.size()).arg(count));
     return us;
 }
 
-std::vector<double> QuillonTcpLatency(const QString &log, int count)
+std::vector<double> QuillonTcp(const QString &log, int count, int pauseUs)
 {
     Quillon q(log);
-    int port = 0;
-    const int listenFd = Loopback::Listen(&port);
-    const int fd = OpenTcp(q, listenFd, port);
-    auto us = PeerWhileRunning(fd, count, TcpPauseUs);
+    const int fd = q.OpenTcp();
+    auto us = Exchanges(fd, count, pauseUs);
     close(fd);
-    close(listenFd);
     return us;
 }
 
-std::vector<double> ReferenceTcpLatency(int count)
-{
-    int port = 0;
-    const int listenFd = Loopback::Listen(&port);
-    std::thread responder([port] {
-        const int fd = Loopback::Connect(port);
-        Loopback::Respond(fd, Match.size(), Reply);
-        close(fd);
-    });
-    const int fd = Loopback::Accept(listenFd, 5000);
-    auto us = Loopback::PingPong(fd, Match, Reply, count, TcpPauseUs);
-    close(fd);
-    responder.join();
-    close(listenFd);
-    return us;
-}
-
-// The peer waits a random part of a tick before each send, so every tick phase is seen.
-std::vector<double> QuillonPtyLatency(const QString &log, int count)
+// Every tick phase is met: the peer waits a random part of a tick before each send.
+std::vector<double> QuillonPty(const QString &log, int count)
 {
     Loopback::Pty pty;
     Quillon q(log);
-    OpenSerial(q, pty.Path);
-    return PeerWhileRunning(pty.Master, count, int(TickMs * 1000));
+    q.OpenSerial(pty.Path);
+    return Exchanges(pty.Master, count, int(TickMs * 1000));
 }
 
-std::vector<double> ReferencePtyLatency(int count)
+// The floor: the same peer against a minimal responder thread on the other end.
+std::vector<double> Reference(int peerFd, int responderFd, int count, int pauseUs)
+{
+    std::thread responder([=] { Loopback::Respond(responderFd, Match.size(), Reply); });
+    auto us = Loopback::PingPong(peerFd, Match, Reply, count, pauseUs);
+    close(peerFd); // ends the responder's read
+    responder.join();
+    close(responderFd);
+    return us;
+}
+
+std::vector<double> ReferenceTcp(int count, int pauseUs)
+{
+    int port = 0;
+    const int listenFd = Loopback::Listen(&port);
+    const int responderFd = Loopback::Connect(port);
+    const int peerFd = Loopback::Accept(listenFd, 5000);
+    close(listenFd);
+    return Reference(peerFd, responderFd, count, pauseUs);
+}
+
+std::vector<double> ReferencePty(int count)
 {
     Loopback::Pty pty;
-    std::thread responder([&] { Loopback::Respond(pty.Slave, Match.size(), Reply); });
-    auto us = Loopback::PingPong(pty.Master, Match, Reply, count, int(TickMs * 1000));
-    close(pty.Master); // ends the responder's read
-    pty.Master = -1;
-    responder.join();
-    return us;
+    const int master = std::exchange(pty.Master, -1), slave = std::exchange(pty.Slave, -1);
+    return Reference(master, slave, count, int(TickMs * 1000));
 }
 
 struct Idle {
-    double cpuPercent = 0, ticksPerSecond = 0;
+    double cpuPercent, ticksPerSecond;
 };
 
 double CpuSeconds()
@@ -198,8 +197,8 @@ double CpuSeconds()
     return use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
 }
 
-template <typename Signal> Idle IdleOf(const typename QtPrivate::FunctionPointer<Signal>::Object *clock,
-                                       Signal signal, int seconds)
+// CPU of the whole process and ticks counted while the loop runs idle.
+template <typename Clock, typename Signal> Idle IdleOf(const Clock *clock, Signal signal, int seconds)
 {
     qint64 ticks = 0;
     QObject counter;
@@ -216,7 +215,7 @@ Idle QuillonIdle(const QString &log, int seconds)
 {
     Loopback::Pty pty;
     Quillon q(log);
-    OpenSerial(q, pty.Path);
+    q.OpenSerial(pty.Path);
     return IdleOf(q.Form->tmr1.get(), &PulseClock::Timer, seconds);
 }
 
@@ -239,11 +238,6 @@ double StatusMb(const char *field)
     return NAN;
 }
 
-struct Flood {
-    double seconds = 0, longestBlockMs = 0, idleBlockMs = 0, baseMb = 0, peakMb = 0;
-    QString logProblem;
-};
-
 // Longest gap between the beats of a 1 ms timer while the loop runs until done().
 double LongestBlockMs(const std::function<bool()> &done, int timeoutMs)
 {
@@ -252,17 +246,26 @@ double LongestBlockMs(const std::function<bool()> &done, int timeoutMs)
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = qMax(longest, now - last);
-        last = now;
+        longest = qMax(longest, clock.nsecsElapsed() - last);
+        last = clock.nsecsElapsed();
     });
     clock.start();
     probe.start(1);
-    RunUntil(done, timeoutMs);
+    if (!RunUntil(done, timeoutMs))
+        Die("the flood did not complete in time");
     return longest / 1e6;
 }
 
-// Every flood line must follow the header, in order, with nothing else.
+bool SendFlood(int fd, const FloodBlock &block, int repeats)
+{
+    for (int i = 0; i < repeats; ++i) {
+        if (!Loopback::WriteAll(fd, block.Wire.constData(), block.Wire.size()))
+            return false;
+    }
+    return true;
+}
+
+// Every flood line must follow the header, in order, and nothing else.
 QString CheckLog(const QString &path, qint64 header, const FloodBlock &block, int repeats)
 {
     QFile file(path);
@@ -270,88 +273,87 @@ QString CheckLog(const QString &path, qint64 header, const FloodBlock &block, in
         return "cannot read the log";
     for (int i = 0; i < repeats; ++i) {
         if (file.read(block.Log.size()) != block.Log)
-            return QString("log differs in block %1 of %2").arg(i + 1).arg(repeats);
+            return QString("differs in block %1 of %2").arg(i + 1).arg(repeats);
     }
-    return file.atEnd() ? QString() : "log holds more than the flood";
+    return file.atEnd() ? QString() : "holds more than the flood";
 }
+
+struct Flood {
+    double seconds, longestBlockMs, idleBlockMs, baseMb, peakMb;
+    QString logProblem;
+};
 
 Flood QuillonFlood(const QString &log, const FloodBlock &block, int repeats)
 {
-    Flood result;
     Quillon q(log);
-    int port = 0;
-    const int listenFd = Loopback::Listen(&port);
-    const int fd = OpenTcp(q, listenFd, port);
+    const int fd = q.OpenTcp();
     const qint64 header = QFileInfo(log).size();
     const qint64 complete = header + block.Log.size() * repeats;
-
-    QElapsedTimer idle;
-    idle.start();
-    result.idleBlockMs = LongestBlockMs([&] { return idle.elapsed() > 1000; }, 2000);
-    result.baseMb = StatusMb("VmRSS:");
-    QFile clearRefs("/proc/self/clear_refs"); // restarts the peak at the current size
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
-    clearRefs.close();
-
+    Flood result{};
     QElapsedTimer wall;
     wall.start();
-    std::thread sender([&] { Loopback::SendRepeated(fd, block.Wire, repeats); });
-    result.longestBlockMs = LongestBlockMs([&] { return QFileInfo(log).size() >= complete; }, 120000);
+    result.idleBlockMs = LongestBlockMs([&] { return wall.elapsed() > 1000; }, 2000);
+    result.baseMb = StatusMb("VmRSS:");
+    QFile peak("/proc/self/clear_refs"); // restarts the peak at the current size
+    if (peak.open(QIODevice::WriteOnly))
+        peak.write("5");
+    peak.close();
+
+    wall.start();
+    std::thread sender([&] { SendFlood(fd, block, repeats); });
+    result.longestBlockMs = LongestBlockMs([&] { return QFileInfo(log).size() >= complete; }, 300000);
     result.seconds = wall.nsecsElapsed() / 1e9;
     result.peakMb = StatusMb("VmHWM:");
     sender.join();
     close(fd);
-    close(listenFd);
     result.logProblem = CheckLog(log, header, block, repeats);
     return result;
 }
 
-// The same bytes through `nc | xxd > file`, timed from the connection to the pipeline's end.
-double PipelineSeconds(const QString &hexFile, const FloodBlock &block, int repeats)
+// The same flood to another consumer, timed from its connection to finish().
+double Serve(const FloodBlock &block, int repeats, const std::function<void(int port)> &start,
+             const std::function<void()> &finish)
 {
     int port = 0;
     const int listenFd = Loopback::Listen(&port);
-    const QByteArray command =
-        QString("nc 127.0.0.1 %1 </dev/null | xxd > '%2'").arg(port).arg(hexFile).toLocal8Bit();
-    char *argv[] = {const_cast<char *>("sh"), const_cast<char *>("-c"), const_cast<char *>(command.constData()),
-                    nullptr};
-    pid_t shell = 0;
-    if (posix_spawn(&shell, "/bin/sh", nullptr, nullptr, argv, environ) != 0)
-        Die("cannot start the nc | xxd pipeline");
+    start(port);
     const int fd = Loopback::Accept(listenFd, 5000);
+    close(listenFd);
     QElapsedTimer wall;
     wall.start();
-    Loopback::SendRepeated(fd, block.Wire, repeats);
+    if (fd < 0 || !SendFlood(fd, block, repeats))
+        Die("a reference consumer went away");
     close(fd);
-    int status = 0;
-    waitpid(shell, &status, 0);
-    close(listenFd);
+    finish();
     return wall.nsecsElapsed() / 1e9;
+}
+
+// The hex dump pipeline an engineer might use instead: nc 127.0.0.1 PORT | xxd > file.
+double PipelineSeconds(const FloodBlock &block, int repeats, const QString &hexFile)
+{
+    pid_t shell = 0;
+    return Serve(block, repeats, [&](int port) {
+        const QByteArray command =
+            QString("nc 127.0.0.1 %1 </dev/null | xxd > '%2'").arg(port).arg(hexFile).toLocal8Bit();
+        const char *argv[] = {"sh", "-c", command.constData(), nullptr};
+        if (posix_spawn(&shell, "/bin/sh", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
+            Die("cannot start nc | xxd");
+    }, [&] { waitpid(shell, nullptr, 0); });
 }
 
 double ReadLoopSeconds(const FloodBlock &block, int repeats)
 {
-    int port = 0;
-    const int listenFd = Loopback::Listen(&port);
-    std::thread reader([port] {
-        const int fd = Loopback::Connect(port);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        std::vector<char> buffer(256 * 1024);
-        ssize_t n;
-        while ((n = read(fd, buffer.data(), buffer.size())) > 0)
-            Loopback::WriteAll(null, buffer.data(), n);
-        close(null);
-        close(fd);
-    });
-    const int fd = Loopback::Accept(listenFd, 5000);
-    QElapsedTimer wall;
-    wall.start();
-    Loopback::SendRepeated(fd, block.Wire, repeats);
-    close(fd);
-    reader.join();
-    close(listenFd);
-    return wall.nsecsElapsed() / 1e9;
+    std::thread reader;
+    return Serve(block, repeats, [&](int port) {
+        reader = std::thread([port] {
+            const int fd = Loopback::Connect(port), null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            std::vector<char> buffer(256 * 1024);
+            for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;)
+                Loopback::WriteAll(null, buffer.data(), n);
+            close(null);
+            close(fd);
+        });
+    }, [&] { reader.join(); });
 }
 
 // ---- The table ----------------------------------------------------------------
@@ -375,17 +377,19 @@ QString Number(double v)
     return QString::number(v, 'f', a >= 1000 ? 0 : a >= 100 ? 1 : a >= 1 ? 2 : 3);
 }
 
-void Row(const QString &figure, double value, double reference, const QString &target = {}, int met = -1)
+// met: 1 met, 0 missed, -1 no target.
+void Row(const char *figure, double value, double reference, const char *target = "", int met = -1)
 {
     const QString ratio = std::isnan(reference) || reference == 0 ? "-" : Number(value / reference) + "x";
-    const QString verdict = met < 0 ? QString() : met ? "  met" : "  MISSED";
-    std::printf("%-38s %11s %11s %9s   %s%s\n", qPrintable(figure), qPrintable(Number(value)),
-                qPrintable(Number(reference)), qPrintable(ratio), qPrintable(target), qPrintable(verdict));
+    std::printf("  %-40s %10s %10s %8s   %s%s\n", figure, qPrintable(Number(value)), qPrintable(Number(reference)),
+                qPrintable(ratio), target, met < 0 ? "" : met ? "  met" : "  MISSED");
 }
 
-void Heading(const QString &text)
+void Rows(const Spread &quillon, const Spread &reference, const char *target, bool met)
 {
-    std::printf("%s\n", qPrintable(text));
+    Row("p50", quillon.p50, reference.p50);
+    Row("p99", quillon.p99, reference.p99, target, *target ? met : -1);
+    Row("max", quillon.max, reference.max);
 }
 }
 
@@ -399,66 +403,67 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription("Measures Quillon's auto-reply latency, inbound throughput, "
                                      "responsiveness and idle cost on loopback and pseudo-terminals.");
     parser.addHelpOption();
-    parser.addOption({"quick", "A short run (seconds, not a minute): fewer exchanges, 10 MB, 2 s idle."});
+    parser.addOption({"quick", "A short run (about 25 s): fewer exchanges, a 10 MB flood, 2 s idle."});
     parser.process(app);
     const bool quick = parser.isSet("quick");
-    const int exchanges = quick ? 300 : 2000;
-    const int floodMb = quick ? 10 : 50;
-    const int idleSeconds = quick ? 2 : 10;
+    const int exchanges = quick ? 300 : 2000, repeats = quick ? 10 : 50, idleSeconds = quick ? 2 : 10;
 
     QTemporaryDir dir;
     const auto file = [&dir](const char *name) { return dir.filePath(name); };
-    const FloodBlock block(1000 * 1000);
-    const int repeats = floodMb; // one block is about 1 MB
+    QFile loadavg("/proc/loadavg");
+    loadavg.open(QIODevice::ReadOnly);
+    const QByteArray load = loadavg.readAll().split(' ').value(0);
+    const FloodBlock block(1000 * 1000); // sent `repeats` times: MB of flood
 
     if (qEnvironmentVariableIsSet("ONLYFLOOD")) { const Flood f = QuillonFlood(file("flood.log"), block, repeats); printf("%.2f MB/s block %.1f ms rss %.1f %s\n", block.Wire.size()*double(repeats)/1e6/f.seconds, f.longestBlockMs, f.peakMb, qPrintable(f.logProblem)); return 0; }
-    Say(QString("auto-reply over TCP, %1 exchanges").arg(exchanges));
-    const Spread tcp = SpreadMs(QuillonTcpLatency(file("tcp.log"), exchanges));
-    const Spread tcpRef = SpreadMs(ReferenceTcpLatency(exchanges));
-    if (qEnvironmentVariableIsSet("ONLYTCP")) { printf("%f %f %f | %f %f %f\n", tcp.p50, tcp.p99, tcp.max, tcpRef.p50, tcpRef.p99, tcpRef.max); return 0; }
-    Say(QString("auto-reply over a pseudo-terminal at 115200 baud, %1 exchanges").arg(exchanges));
-    const Spread pty = SpreadMs(QuillonPtyLatency(file("pty.log"), exchanges));
-    const Spread ptyRef = SpreadMs(ReferencePtyLatency(exchanges));
-    Say(QString("inbound flood over TCP, %1 MB").arg(floodMb));
+    Say(QString("auto-reply over TCP, %1 exchanges paced, then as many back to back").arg(exchanges));
+    const Spread tcp = SpreadMs(QuillonTcp(file("tcp.log"), exchanges, DevicePauseUs));
+    const Spread tcpRef = SpreadMs(ReferenceTcp(exchanges, DevicePauseUs));
+    const Spread burst = SpreadMs(QuillonTcp(file("burst.log"), exchanges, 0));
+    const Spread burstRef = SpreadMs(ReferenceTcp(exchanges, 0));
+    Say(QString("auto-reply over a pseudo-terminal, %1 exchanges").arg(exchanges));
+    const Spread pty = SpreadMs(QuillonPty(file("pty.log"), exchanges));
+    const Spread ptyRef = SpreadMs(ReferencePty(exchanges));
+    Say(QString("inbound flood over TCP, %1 MB").arg(repeats));
     const Flood flood = QuillonFlood(file("flood.log"), block, repeats);
-    const QString nc = QStandardPaths::findExecutable("nc"), xxd = QStandardPaths::findExecutable("xxd");
-    const double pipeline = nc.isEmpty() || xxd.isEmpty() ? NAN : PipelineSeconds(file("flood.hex"), block, repeats);
+    const bool haveNc = !QStandardPaths::findExecutable("nc").isEmpty();
+    const bool haveXxd = !QStandardPaths::findExecutable("xxd").isEmpty();
+    const double pipeline = haveNc && haveXxd ? PipelineSeconds(block, repeats, file("flood.hex")) : NAN;
     QFile::remove(file("flood.hex"));
     const double readLoop = ReadLoopSeconds(block, repeats);
-    Say(QString("idle serial link, %1 s, then a bare 10 ms timer as long").arg(idleSeconds));
+    Say(QString("idle serial link for %1 s, then a bare 10 ms timer as long").arg(idleSeconds));
     const Idle idle = QuillonIdle(file("idle.log"), idleSeconds);
     const Idle idleRef = ReferenceIdle(idleSeconds);
 
-    const double mb = double(block.Wire.size()) * repeats / 1e6;
-    const double packets = double(block.Packets) * repeats;
-    std::printf("\nQuillon benchmark%s: %d exchanges, %.1f MB flood (%.0f packets), %d s idle\n",
-                quick ? " (quick)" : "", exchanges, mb, packets, idleSeconds);
-    std::printf("%-38s %11s %11s %9s   %s\n", "", "Quillon", "reference", "ratio", "target");
-    Heading("1. auto-reply over TCP, display on, log open (ms)  [ref: minimal C++ responder]");
-    Row("   p50", tcp.p50, tcpRef.p50);
-    Row("   p99", tcp.p99, tcpRef.p99, "<= 3x and < 1 ms", tcp.p99 <= 3 * tcpRef.p99 && tcp.p99 < 1);
-    Row("   max", tcp.max, tcpRef.max);
-    Heading("2. auto-reply over a pty at 115200 baud (ms)  [ref: minimal C++ responder on a pty]");
-    Row("   p50", pty.p50, ptyRef.p50);
-    Row("   p99", pty.p99, ptyRef.p99);
-    Row("   max", pty.max, ptyRef.max);
-    Row("   max in service ticks (10 ms)", pty.max / TickMs, 1, "about one tick", pty.max <= 1.2 * TickMs);
-    Heading("3. inbound throughput over TCP, display on, log open");
+    const double mb = double(block.Wire.size()) * repeats / 1e6, packets = double(block.Packets) * repeats;
+    std::printf("\nQuillon benchmark%s, on 127.0.0.1 and pseudo-terminals; load average before: %s\n",
+                quick ? " (quick)" : "", load.constData());
+    std::printf("  %-40s %10s %10s %8s   %s\n", "", "Quillon", "reference", "ratio", "target");
+    std::printf("1. auto-reply over TCP, display on, log open, %d exchanges (ms)\n"
+                "   [ref: the same peer against a minimal C++ responder on loopback]\n", exchanges);
+    std::printf(" device pausing 0-%d ms before each request:\n", DevicePauseUs / 1000);
+    Rows(tcp, tcpRef, "<= 3x, < 1 ms", tcp.p99 <= 3 * tcpRef.p99 && tcp.p99 < 1);
+    std::printf(" back to back (the next request as soon as the reply is in):\n");
+    Rows(burst, burstRef, "", false);
+    std::printf("2. auto-reply over a pseudo-terminal at 115200 baud, %d exchanges (ms)\n"
+                "   [ref: minimal C++ responder on a pseudo-terminal; device pauses 0-10 ms]\n", exchanges);
+    Rows(pty, ptyRef, "", false);
+    Row("max in 10 ms service ticks", pty.max / TickMs, 1, "(bound: one tick)");
+    std::printf("3. inbound flood over TCP, display on, log open: %.1f MB, %.0f packets\n", mb, packets);
     if (std::isnan(pipeline))
-        Heading("   (nc or xxd not found: the nc | xxd reference is skipped)");
-    Row("   MB/s  [ref: nc | xxd > file]", mb / flood.seconds, mb / pipeline, ">= 1x",
+        std::printf("   (nc or xxd not installed: the nc | xxd reference is skipped)\n");
+    Row("MB/s  [ref: nc | xxd > file]", mb / flood.seconds, mb / pipeline, ">= 1x",
         std::isnan(pipeline) ? -1 : flood.seconds <= pipeline);
-    Row("   MB/s  [ref: read loop > /dev/null]", mb / flood.seconds, mb / readLoop);
-    Row("   packets/s  [ref: nc | xxd, same bytes]", packets / flood.seconds, packets / pipeline);
-    std::printf("   log complete: %s\n",
-                flood.logProblem.isEmpty() ? qPrintable(QString("yes, every one of %1 lines").arg(packets, 0, 'f', 0))
-                                           : qPrintable("NO: " + flood.logProblem));
-    Heading("4. responsiveness during the flood  [ref: same probe, idle loop / size before]");
-    Row("   longest event-loop block (ms)", flood.longestBlockMs, flood.idleBlockMs, "<= 50 ms",
-        flood.longestBlockMs <= 50);
-    Row("   peak resident memory (MB)", flood.peakMb, flood.baseMb, "< 150 MB", flood.peakMb < 150);
-    Heading("5. idle serial link, no traffic  [ref: bare 10 ms Qt timer]");
-    Row("   CPU (% of one core)", idle.cpuPercent, idleRef.cpuPercent, "< 2 %", idle.cpuPercent < 2);
-    Row("   ticks per second", idle.ticksPerSecond, idleRef.ticksPerSecond, ">= 95", idle.ticksPerSecond >= 95);
+    Row("MB/s  [ref: read loop > /dev/null]", mb / flood.seconds, mb / readLoop);
+    Row("packets/s  [ref: nc | xxd]", packets / flood.seconds, packets / pipeline);
+    std::printf("  log complete: %s\n", flood.logProblem.isEmpty()
+                    ? qPrintable(QString("yes, all %1 lines in order").arg(packets, 0, 'f', 0))
+                    : qPrintable("NO, the log " + flood.logProblem));
+    std::printf("4. responsiveness during the flood  [ref: same probe over the idle loop / before]\n");
+    Row("longest event-loop block (ms)", flood.longestBlockMs, flood.idleBlockMs, "<= 50 ms", flood.longestBlockMs <= 50);
+    Row("peak resident memory (MB)", flood.peakMb, flood.baseMb, "< 150 MB", flood.peakMb < 150);
+    std::printf("5. idle serial link, no traffic, %d s  [ref: a bare 10 ms Qt timer]\n", idleSeconds);
+    Row("CPU (% of one core)", idle.cpuPercent, idleRef.cpuPercent, "< 2 %", idle.cpuPercent < 2);
+    Row("ticks per second", idle.ticksPerSecond, idleRef.ticksPerSecond, ">= 95", idle.ticksPerSecond >= 95);
     return 0;
 }

@@ -1,5 +1,5 @@
 #include "frmabout.h"
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,7 +42,8 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     auto *picIcon = new QLabel(this);
     picIcon->setObjectName("picIcon");
     picIcon->setAccessibleName("Icon");
-    picIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    const QIcon icon = QApplication::windowIcon(); // Quillon's own, when the program set it
+    picIcon->setPixmap((icon.isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation) : icon).pixmap(48, 48));
     lblTitle = Label("lblTitle", QString(), this);
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);

@@ -36,16 +36,22 @@ QLineEdit *TextBox(QWidget *parent, const char *name, const QRect &where, const 
     return Place(new QLineEdit, parent, name, where, accessibleName);
 }
 
-void Label(QWidget *parent, const char *name, const QString &caption, const QRect &where)
+// Labels read left-aligned; one that stands left of its box is right-aligned against
+// it, so that a longer text grows away from the box.
+void Label(QWidget *parent, const char *name, const QString &caption, const QRect &where,
+           Qt::Alignment alignment = Qt::AlignLeft)
 {
-    Place(new QLabel(caption), parent, name, where, caption);
+    Place(new QLabel(caption), parent, name, where, caption)->setAlignment(alignment | Qt::AlignVCenter);
 }
 
-QFont TrafficFont()
+// "Courier New" where installed, else the desktop's monospaced font; either at the
+// size of the other text, so that a row of 19 bytes fits the window.
+QFont TrafficFont(QFont font)
 {
-    if (QFontDatabase::families().contains("Courier New"))
-        return QFont("Courier New");
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamily(QFontDatabase::families().contains("Courier New")
+                       ? QString("Courier New")
+                       : QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    return font;
 }
 }
 
@@ -113,7 +119,7 @@ void Form1::BuildControls()
     setCentralWidget(area);
 
     Place(List1, area, "List1", TwipsRect(120, 0, 6855, 2370), "Comm's");
-    List1->setFont(TrafficFont());
+    List1->setFont(TrafficFont(List1->font()));
     ClearCommWindow = Button(area, "ClearCommWindow", "Clear", TwipsRect(120, 2400, 855, 255));
     CommDisplayControl = Button(area, "CommDisplayControl", "Disable", TwipsRect(1200, 2400, 975, 255));
     Label(area, "Label1", "Comm's", TwipsRect(2400, 2400, 1215, 255));
@@ -122,28 +128,28 @@ void Form1::BuildControls()
     SetKeyByte = Button(area, "SetKeyByte", "Set Key", TwipsRect(5400, 2400, 855, 255));
     KeyByteText = TextBox(area, "KeyByteText", TwipsRect(6360, 2400, 615, 285), "Key byte");
     KeyByteText->setText(KeyText(Pipe.KeyByte));
-    Label(area, "Label3", "OutBound Command", TwipsRect(2280, 2880, 1815, 255));
+    Label(area, "Label3", "OutBound Command", TwipsRect(2280, 2880, 2055, 255));
     SendCommand = Button(area, "SendCommand", "Send Command", TwipsRect(240, 3000, 1695, 375));
     SendCommand->setDefault(true);
     Text5 = TextBox(area, "Text5", TwipsRect(2160, 3120, 4815, 285), "OutBound Command");
-    SendABreak = Button(area, "SendABreak", "Send Break", TwipsRect(840, 3480, 1095, 255));
+    SendABreak = Button(area, "SendABreak", "Send Break", TwipsRect(720, 3480, 1215, 255));
     SendABreak->setEnabled(false);
     Label(area, "Label8", "Match Packet - sends OutBound Command", TwipsRect(2280, 3480, 4455, 255));
     MatchMsg = TextBox(area, "MatchMsg", TwipsRect(2160, 3720, 4815, 285),
                        "Match Packet - sends OutBound Command");
     MatchMsg->setText("05 00 68 6A F1 3F");
-    Label(area, "Label4", "Script File Delay: ", TwipsRect(600, 4200, 1335, 255));
+    Label(area, "Label4", "Script File Delay: ", TwipsRect(240, 4200, 1695, 255), Qt::AlignRight);
     Text7 = TextBox(area, "Text7", TwipsRect(2160, 4200, 735, 285), "Script File Delay");
     Text7->setText("1000");
-    Label(area, "Label7", " (msec.)", TwipsRect(3000, 4200, 615, 255));
+    Label(area, "Label7", " (msec.)", TwipsRect(3000, 4200, 855, 255));
     SendScriptFile = Button(area, "SendScriptFile", "Send Script File", TwipsRect(240, 4560, 1695, 255));
     Text6 = TextBox(area, "Text6", TwipsRect(2160, 4560, 4815, 285), "Script file");
     AbortScriptFile = Button(area, "AbortScriptFile", "Abort Script File", TwipsRect(240, 4920, 1695, 255));
     SelectScriptFile = Button(area, "SelectScriptFile", "Select Script File", TwipsRect(2160, 4920, 1695, 255));
-    Label(area, "Label6", "Script file status: ", TwipsRect(4440, 4920, 1335, 255));
+    Label(area, "Label6", "Script file status: ", TwipsRect(3960, 4920, 1815, 255), Qt::AlignRight);
     Text8 = TextBox(area, "Text8", TwipsRect(6000, 4920, 975, 285), "Script file status");
-    Label(area, "Label5", "Service time interval (msec): ", TwipsRect(4320, 5400, 2175, 255));
-    Text1 = TextBox(area, "Text1", TwipsRect(6600, 5400, 375, 285), "Service time interval (msec)");
+    Label(area, "Label5", "Service time interval (msec): ", TwipsRect(3360, 5400, 2895, 255), Qt::AlignRight);
+    Text1 = TextBox(area, "Text1", TwipsRect(6360, 5400, 615, 285), "Service time interval (msec)");
     Text1->setText("----");
     Text1->setEnabled(false);
     SelectLogFile = Button(area, "SelectLogFile", "Open Log File", TwipsRect(240, 5640, 1695, 255));
@@ -362,7 +368,7 @@ void Form1::SendCommand_Click()
 
 void Form1::ProcessInbound()
 {
-    const auto post = [this](const QString &line) { Post(line); };
+    const PostMsg post = [this](const QString &line) { Post(line); }; // made once, not per byte
     const LineWindow::Burst burst(TrafficWindow); // rows shown once a frame, not per packet
     qint64 count = 0; // wide: one socket delivery of any size is processed whole
     for (;;) {

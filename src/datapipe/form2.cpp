@@ -11,6 +11,8 @@ const QString NonePresent = "none present";
 
 // Room to the right of each COM option for the device it opens.
 constexpr int DeviceWidth = 1800;
+// Wider speed options, so that "115.2 k" is not clipped.
+constexpr int SpeedExtra = 240;
 
 void Rectangle(QWidget *parent, const QRect &where)
 {
@@ -26,13 +28,13 @@ Form2::Form2(Form1 &main, PortTable *ports) : QDialog(&main, Qt::Dialog), Main(m
     setObjectName("Form2");
     setWindowTitle("COM Port Parameters");
     setModal(false);
-    setFixedSize(Twips(5625 + DeviceWidth), Twips(5730));
+    setFixedSize(Twips(5625 + DeviceWidth + SpeedExtra), Twips(5730));
 
-    Rectangle(this, TwipsRect(240, 120, 5160 + DeviceWidth, 3480));
-    Rectangle(this, TwipsRect(240, 3720, 5160 + DeviceWidth, 1440));
+    Rectangle(this, TwipsRect(240, 120, 5160 + DeviceWidth + SpeedExtra, 3480));
+    Rectangle(this, TwipsRect(240, 3720, 5160 + DeviceWidth + SpeedExtra, 1440));
 
     DataPipeSelect[1] = Place(new QRadioButton("Serial COM Port"), this, "DataPipeSelect1",
-                              TwipsRect(480, 1920, 1575, 255), "Serial COM Port");
+                              TwipsRect(480, 1920, 1995, 255), "Serial COM Port");
     Frame1 = Place(new QGroupBox("Port"), this, "Frame1", TwipsRect(2520, 240, 1215 + DeviceWidth, 3255), "Port");
     for (int i = 1; i <= 8; ++i) {
         const QString caption = QString("COM%1:").arg(i);
@@ -42,26 +44,28 @@ Form2::Form2(Form1 &main, PortTable *ports) : QDialog(&main, Qt::Dialog), Main(m
                               TwipsRect(1095, 360 * i - 135, DeviceWidth, 285), QString("COM%1 device").arg(i));
         ComxDevice[i]->setEnabled(Ports != nullptr);
     }
-    Frame2 = Place(new QGroupBox("Baud Rate"), this, "Frame2", TwipsRect(4080 + DeviceWidth, 840, 1095, 2175),
+    Frame2 = Place(new QGroupBox("Baud Rate"), this, "Frame2", TwipsRect(4080 + DeviceWidth, 840, 1095 + SpeedExtra, 2175),
                    "Baud Rate");
     const char *speeds[] = {"", "9.6 k", "19.2 k", "38.4 k", "57.6 k", "115.2 k"};
     for (int i = 1; i <= 5; ++i)
         ComBaudBtn[i] = Place(new QRadioButton(speeds[i]), Frame2, QString("ComBaudBtn%1").arg(i),
-                              TwipsRect(120, 360 * i - 120, 855, 255), speeds[i]);
+                              TwipsRect(120, 360 * i - 120, 855 + SpeedExtra, 255), speeds[i]);
 
     DataPipeSelect[2] = Place(new QRadioButton("Ethernet"), this, "DataPipeSelect2",
                               TwipsRect(480, 3840, 2655, 255), "Ethernet");
-    Place(new QLabel("Address (dot notation):"), this, "Label1", TwipsRect(360, 4200, 1590, 195),
-          "Address (dot notation)");
-    IPAddress = Place(new QLineEdit("192.168.1.70"), this, "IPAddress", TwipsRect(2040, 4200, 3015, 285),
+    // The two labels are right-aligned against their boxes, on the boxes' rows.
+    Place(new QLabel("Address (dot notation):"), this, "Label1", TwipsRect(300, 4200, 2130, 285),
+          "Address (dot notation)")->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    IPAddress = Place(new QLineEdit("192.168.1.70"), this, "IPAddress", TwipsRect(2520, 4200, 3015, 285),
                       "Address (dot notation)");
-    Place(new QLabel("Port Number:"), this, "Label2", TwipsRect(960, 4680, 930, 195), "Port Number");
-    PortNumber = Place(new QLineEdit("10001"), this, "PortNumber", TwipsRect(2040, 4680, 3015, 285),
+    Place(new QLabel("Port Number:"), this, "Label2", TwipsRect(960, 4680, 1470, 285), "Port Number")
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    PortNumber = Place(new QLineEdit("10001"), this, "PortNumber", TwipsRect(2520, 4680, 3015, 285),
                        "Port Number");
     Initialize = Place(new QPushButton("Initialize"), this, "Initialize", TwipsRect(240, 5280, 1215, 375),
                        "Initialize");
     Cancel1 = Place(new QPushButton("Cancel"), this, "Cancel1",
-                    TwipsRect(4200 + DeviceWidth, 5280, 1215, 375), "Cancel");
+                    TwipsRect(4200 + DeviceWidth + SpeedExtra, 5280, 1215, 375), "Cancel");
     for (QPushButton *button : {Initialize, Cancel1})
         button->setAutoDefault(false); // Enter presses nothing here
 

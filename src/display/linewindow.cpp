@@ -1,7 +1,9 @@
 #include "display/linewindow.h"
 #include "display/trafficwrap.h"
 #include <QListWidget>
-#include <QStyleOptionViewItem>
+#include <QPainter>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 
 namespace {
 const int FrameMs = 16;
@@ -10,6 +12,35 @@ bool FramePassed(const QElapsedTimer &since)
 {
     return !since.isValid() || since.elapsed() >= FrameMs;
 }
+
+// Draws each row as plain text laid out once for its life. The style's item painting
+// measures, elides and lays out every visible row on every paint, which made one
+// paint of the list cost as much as a few hundred packets.
+class RowPainter : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected)
+            painter->fillRect(option.rect, option.palette.highlight());
+        painter->setPen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
+        painter->setFont(option.font);
+        const QWidget *view = option.widget;
+        const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const int top = (option.rect.height() - option.fontMetrics.height()) / 2;
+        painter->drawStaticText(option.rect.topLeft() + QPoint(margin, top), Text(index));
+    }
+
+private:
+    static QStaticText Text(const QModelIndex &index)
+    {
+        const QVariant cached = index.data(Qt::UserRole);
+        return cached.isValid() ? cached.value<QStaticText>() : QStaticText(index.data().toString());
+    }
+};
 }
 
 LineWindow::Burst::Burst(LineWindow &window) : Window(window)
@@ -28,6 +59,7 @@ LineWindow::LineWindow(QListWidget *list) : ListBox(list)
 {
     // Without uniform sizes every append measures all rows.
     ListBox->setUniformItemSizes(true);
+    ListBox->setItemDelegate(new RowPainter(ListBox));
 }
 
 void LineWindow::AppendRows(const QStringList &rows)
@@ -96,10 +128,10 @@ void LineWindow::Show()
     const int excess = ListBox->count() + int(rows.size()) - MaxRows;
     if (excess > 0)
         ListBox->model()->removeRows(0, excess);
-    const QSize size = RowSize();
     for (const QString &row : rows) {
         auto *item = new QListWidgetItem(row);
-        item->setSizeHint(size);
+        item->setSizeHint(RowSize(row));
+        item->setData(Qt::UserRole, QVariant::fromValue(QStaticText(row)));
         ListBox->addItem(item);
     }
     // Current so the list scrolls to the newest row, but nothing left highlighted.
@@ -107,21 +139,28 @@ void LineWindow::Show()
     Repaint();
 }
 
-// Every row gets the size of the widest traffic row in the list's font, measured
-// once, so that laying out the list after an append never shapes text.
-QSize LineWindow::RowSize()
+// The size the style gives a row, worked out without laying its text out: with the
+// uniform sizes of the list the first row's size is asked at every layout, which is
+// after every append.
+QSize LineWindow::RowSize(const QString &row)
 {
-    if (MeasuredRow.isValid() && MeasuredFont == ListBox->font())
-        return MeasuredRow;
-    MeasuredFont = ListBox->font();
-    QStyleOptionViewItem option;
-    option.initFrom(ListBox);
-    option.font = MeasuredFont;
-    option.fontMetrics = QFontMetrics(MeasuredFont);
-    option.features = QStyleOptionViewItem::HasDisplay;
-    option.text = QString(RowChars, QLatin1Char('0'));
-    MeasuredRow = ListBox->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), ListBox);
-    return MeasuredRow;
+    const QFontMetrics metrics(ListBox->font());
+    if (RowHeight < 0 || MeasuredFont != ListBox->font()) {
+        MeasuredFont = ListBox->font();
+        QStyleOptionViewItem option;
+        option.initFrom(ListBox);
+        option.font = MeasuredFont;
+        option.fontMetrics = metrics;
+        option.features = QStyleOptionViewItem::HasDisplay;
+        option.text = "0";
+        const QSize one = ListBox->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), ListBox);
+        RowHeight = one.height();
+        TextMargins = one.width() - metrics.horizontalAdvance(option.text);
+        const bool monospaced = metrics.horizontalAdvance('W') == metrics.horizontalAdvance('i');
+        CharWidth = monospaced ? metrics.horizontalAdvance('0') : 0;
+    }
+    const int text = CharWidth > 0 ? CharWidth * int(row.size()) : metrics.horizontalAdvance(row);
+    return {TextMargins + text, RowHeight};
 }
 
 // Rows must show while a long burst is still being processed, yet a synchronous

@@ -13,8 +13,6 @@ class LineWindow
 {
 public:
     static constexpr int MaxRows = 100;
-    // The widest row a traffic line gives: 19 bytes with the prefix or indent.
-    static constexpr int RowChars = 60;
 
     // While a Burst lives, rows reach the list when it ends, and once a frame if it
     // runs longer than that: a burst of thousands of packets costs a few list updates,
@@ -48,7 +46,7 @@ private:
     void Add(const QString &text, bool wrap);
     void ShowWhenDue();
     void Show();
-    QSize RowSize();
+    QSize RowSize(const QString &row);
     void Repaint();
 
     QListWidget *ListBox;
@@ -56,6 +54,10 @@ private:
     QElapsedTimer SinceBurst;
     std::vector<Line> Pending; // not yet in the list, newest last
     int Bursts = 0;
+    // Row measures for MeasuredFont: the height, the width beside the text, and for
+    // a monospaced font the width of a character.
     QFont MeasuredFont;
-    QSize MeasuredRow;
+    int RowHeight = -1;
+    int TextMargins = 0;
+    int CharWidth = 0;
 };

@@ -26,8 +26,13 @@ void LogFile::WriteLine(const QString &line)
 {
     if (!LogActive)
         return;
-    Pending += line.toLocal8Bit();
-    Pending += "\r\n";
+    // Encoded straight onto the pending bytes: a flood logs hundreds of MB.
+    const qsizetype at = Pending.size();
+    Pending.resize(at + Local8Bit.requiredSpace(line.size()) + 2);
+    char *end = Local8Bit.appendToBuffer(Pending.data() + at, line);
+    *end++ = '\r';
+    *end++ = '\n';
+    Pending.truncate(end - Pending.constData());
     if (Pending.size() >= FlushAt)
         Flush();
 }
@@ -48,7 +53,7 @@ void LogFile::Flush()
         return Fail("the file no longer exists");
     if (File.write(Pending) != Pending.size())
         return Fail(File.errorString());
-    Pending.clear();
+    Pending.truncate(0); // keeps the buffer for the next burst
 }
 
 void LogFile::Close()

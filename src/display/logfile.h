@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QString>
+#include <QStringEncoder>
 #include <functional>
 
 // The log file: an appended 8-bit text copy of the traffic lines, CR LF endings.
@@ -30,4 +31,5 @@ private:
 
     QFile File;
     QByteArray Pending;
+    QStringEncoder Local8Bit{QStringEncoder::System}; // what toLocal8Bit gives
 };

@@ -1,31 +1,35 @@
 #include "protocol/packetassembler.h"
 #include "protocol/hextext.h"
-#include <algorithm>
 #include <array>
 
 namespace {
 // Every byte's text, made once and copied in place: this is the hottest loop of a
 // flood, and three appends per byte cost more than twice as much.
-void Append(QString &line, quint8 b)
-{
-    static const auto texts = [] {
-        std::array<QString, 256> all;
-        for (int i = 0; i < 256; ++i)
-            all[i] = ByteText(i);
-        return all;
-    }();
-    const qsizetype size = line.size();
-    line.resize(size + 3); // within the packet's reservation: no allocation
-    std::copy_n(texts[b].constData(), 3, line.data() + size);
-}
+const std::array<QString, 256> Texts = [] {
+    std::array<QString, 256> texts;
+    for (int i = 0; i < 256; ++i)
+        texts[i] = ByteText(i);
+    return texts;
+}();
 }
 
-bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
+void PacketAssembler::AppendByte(QString &line, quint8 b)
+{
+    const qsizetype size = line.size();
+    line.resize(size + 3); // within the packet's reservation: no allocation
+    const QChar *text = Texts[b].constData();
+    QChar *out = line.data() + size;
+    out[0] = text[0];
+    out[1] = text[1];
+    out[2] = text[2];
+}
+
+bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
 {
     switch (InState) {
     case 1:
         InLine = QStringLiteral("--> ");
-        Append(InLine, b);
+        AppendByte(InLine, b);
         if (b == 0x11) {
             InState = 2;
             return false;
@@ -36,23 +40,19 @@ bool PacketAssembler::Feed(quint8 b, const PostMsg &post)
         }
         return Expect(b & 0x0F);
     case 2:
-        Append(InLine, b);
+        AppendByte(InLine, b);
         return Expect(b);
     case 3:
-        Append(InLine, b);
+        AppendByte(InLine, b);
         InRemaining = b * 256;
         InState = 4; // never complete here, even when the high byte is 0
         return false;
     case 4:
-        Append(InLine, b);
+        AppendByte(InLine, b);
         return Expect(InRemaining + b);
-    case 0: // the hot path: most bytes of a flood are payload
-        Append(InLine, b);
-        if (--InRemaining > 0)
-            return false;
-        InRemaining = 0;
-        InState = 1;
-        return true;
+    case 0: // the packet's last payload byte (Feed takes the others)
+        AppendByte(InLine, b);
+        return Expect(InRemaining - 1);
     default:
         post(QStringLiteral("Error processing PacketHead.") + QString::number(uint(InState), 16).toUpper());
         InState = 1;

@@ -13,9 +13,21 @@ public:
 
     // Takes one byte; true when it completes a packet. InLine then holds the packet's line
     // and InState is already 1 for the next header.
-    bool Feed(quint8 b, const PostMsg &post);
+    bool Feed(quint8 b, const PostMsg &post)
+    {
+        // Most bytes of a flood are payload bytes that do not end their packet: theirs
+        // is the short path, inline and without the framing states.
+        if (InState != 0 || InRemaining <= 1)
+            return FeedFraming(b, post);
+        AppendByte(InLine, b);
+        --InRemaining;
+        return false;
+    }
     void Reset();
 
 private:
+    bool FeedFraming(quint8 b, const PostMsg &post);
     bool Expect(int payload);
+    // Appends b in the byte format ("XX ").
+    static void AppendByte(QString &line, quint8 b);
 };
