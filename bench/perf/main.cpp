@@ -415,7 +415,6 @@ int main(int argc, char *argv[])
     const QByteArray load = loadavg.readAll().split(' ').value(0);
     const FloodBlock block(1000 * 1000); // sent `repeats` times: MB of flood
 
-    if (qEnvironmentVariableIsSet("ONLYFLOOD")) { const Flood f = QuillonFlood(file("flood.log"), block, repeats); printf("%.2f MB/s block %.1f ms rss %.1f %s\n", block.Wire.size()*double(repeats)/1e6/f.seconds, f.longestBlockMs, f.peakMb, qPrintable(f.logProblem)); return 0; }
     Say(QString("auto-reply over TCP, %1 exchanges paced, then as many back to back").arg(exchanges));
     const Spread tcp = SpreadMs(QuillonTcp(file("tcp.log"), exchanges, DevicePauseUs));
     const Spread tcpRef = SpreadMs(ReferenceTcp(exchanges, DevicePauseUs));

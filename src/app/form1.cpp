@@ -146,8 +146,8 @@ void Form1::BuildControls()
     Text6 = TextBox(area, "Text6", TwipsRect(2160, 4560, 4815, 285), "Script file");
     AbortScriptFile = Button(area, "AbortScriptFile", "Abort Script File", TwipsRect(240, 4920, 1695, 255));
     SelectScriptFile = Button(area, "SelectScriptFile", "Select Script File", TwipsRect(2160, 4920, 1695, 255));
-    Label(area, "Label6", "Script file status: ", TwipsRect(3960, 4920, 1815, 255), Qt::AlignRight);
-    Text8 = TextBox(area, "Text8", TwipsRect(6000, 4920, 975, 285), "Script file status");
+    Label(area, "Label6", "Script file status: ", TwipsRect(3960, 4920, 1695, 255), Qt::AlignRight);
+    Text8 = TextBox(area, "Text8", TwipsRect(5880, 4920, 1095, 285), "Script file status");
     Label(area, "Label5", "Service time interval (msec): ", TwipsRect(3360, 5400, 2895, 255), Qt::AlignRight);
     Text1 = TextBox(area, "Text1", TwipsRect(6360, 5400, 615, 285), "Service time interval (msec)");
     Text1->setText("----");
@@ -313,6 +313,8 @@ void Form1::tmr1_Timer(qint32)
     if (TickBusy)
         return;
     TickBusy = true;
+    // A script's run of comment and blank lines is a burst too: shown once a frame.
+    const LineWindow::Burst burst(TrafficWindow);
     switch (Pipe.DataPipe) {
     case 1:
         ProcessInbound();

@@ -39,9 +39,9 @@ Form2::Form2(Form1 &main, PortTable *ports) : QDialog(&main, Qt::Dialog), Main(m
     for (int i = 1; i <= 8; ++i) {
         const QString caption = QString("COM%1:").arg(i);
         ComxBtn[i] = Place(new QRadioButton(caption), Frame1, QString("ComxBtn%1").arg(i),
-                           TwipsRect(120, 360 * i - 120, 975, 255), caption);
+                           TwipsRect(120, 360 * i, 975, 255), caption);
         ComxDevice[i] = Place(new QLineEdit, Frame1, QString("ComxDevice%1").arg(i),
-                              TwipsRect(1095, 360 * i - 135, DeviceWidth, 285), QString("COM%1 device").arg(i));
+                              TwipsRect(1095, 360 * i - 15, DeviceWidth, 285), QString("COM%1 device").arg(i));
         ComxDevice[i]->setEnabled(Ports != nullptr);
     }
     Frame2 = Place(new QGroupBox("Baud Rate"), this, "Frame2", TwipsRect(4080 + DeviceWidth, 840, 1095 + SpeedExtra, 2175),
@@ -49,7 +49,7 @@ Form2::Form2(Form1 &main, PortTable *ports) : QDialog(&main, Qt::Dialog), Main(m
     const char *speeds[] = {"", "9.6 k", "19.2 k", "38.4 k", "57.6 k", "115.2 k"};
     for (int i = 1; i <= 5; ++i)
         ComBaudBtn[i] = Place(new QRadioButton(speeds[i]), Frame2, QString("ComBaudBtn%1").arg(i),
-                              TwipsRect(120, 360 * i - 120, 855 + SpeedExtra, 255), speeds[i]);
+                              TwipsRect(120, 360 * i, 855 + SpeedExtra, 255), speeds[i]);
 
     DataPipeSelect[2] = Place(new QRadioButton("Ethernet"), this, "DataPipeSelect2",
                               TwipsRect(480, 3840, 2655, 255), "Ethernet");

@@ -60,6 +60,11 @@ LineWindow::LineWindow(QListWidget *list) : ListBox(list)
     // Without uniform sizes every append measures all rows.
     ListBox->setUniformItemSizes(true);
     ListBox->setItemDelegate(new RowPainter(ListBox));
+    PaintHeld.setSingleShot(true);
+    QObject::connect(&PaintHeld, &QTimer::timeout, &PaintHeld, [this] {
+        SinceRepaint.start();
+        ListBox->viewport()->setUpdatesEnabled(true); // and so painted in this frame
+    });
 }
 
 void LineWindow::AppendRows(const QStringList &rows)
@@ -123,6 +128,16 @@ void LineWindow::Show()
         rows += *block;
     rows = rows.mid(qMax(0, int(rows.size()) - MaxRows));
 
+    // Rows must show while a long burst is still being processed, yet a paint per
+    // append would cost more than the burst, and a device's next message would wait
+    // for it: the rows are painted now if a frame has passed since the last paint,
+    // else when the frame is over.
+    QWidget *view = ListBox->viewport();
+    const bool paintNow = FramePassed(SinceRepaint);
+    if (!paintNow && !PaintHeld.isActive()) {
+        view->setUpdatesEnabled(false);
+        PaintHeld.start(FrameMs - int(SinceRepaint.elapsed()));
+    }
     // Trimming first keeps the row count, and so the scroll range, steady: the view
     // then has nothing to scroll, only the rows to redraw.
     const int excess = ListBox->count() + int(rows.size()) - MaxRows;
@@ -136,7 +151,12 @@ void LineWindow::Show()
     }
     // Current so the list scrolls to the newest row, but nothing left highlighted.
     ListBox->setCurrentRow(ListBox->count() - 1, QItemSelectionModel::Clear);
-    Repaint();
+    if (paintNow) {
+        SinceRepaint.start();
+        PaintHeld.stop(); // due, but the loop was busy: the hold ends with this paint
+        view->setUpdatesEnabled(true);
+        view->repaint();
+    }
 }
 
 // The size the style gives a row, worked out without laying its text out: with the
@@ -161,15 +181,4 @@ QSize LineWindow::RowSize(const QString &row)
     }
     const int text = CharWidth > 0 ? CharWidth * int(row.size()) : metrics.horizontalAdvance(row);
     return {TextMargins + text, RowHeight};
-}
-
-// Rows must show while a long burst is still being processed, yet a synchronous
-// paint per row would cost more than the burst itself: paint at most once a frame
-// and leave the rest to Qt's own deferred update.
-void LineWindow::Repaint()
-{
-    if (!FramePassed(SinceRepaint))
-        return;
-    SinceRepaint.start();
-    ListBox->viewport()->repaint();
 }

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QSize>
 #include <QStringList>
+#include <QTimer>
 #include <vector>
 
 class QListWidget;
@@ -47,10 +48,10 @@ private:
     void ShowWhenDue();
     void Show();
     QSize RowSize(const QString &row);
-    void Repaint();
 
     QListWidget *ListBox;
     QElapsedTimer SinceRepaint;
+    QTimer PaintHeld; // running while rows wait for the end of the frame to be painted
     QElapsedTimer SinceBurst;
     std::vector<Line> Pending; // not yet in the list, newest last
     int Bursts = 0;

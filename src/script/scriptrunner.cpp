@@ -95,8 +95,9 @@ void ScriptRunner::RunScriptStep()
         --ScriptDelayCount;
         return;
     }
-    // Blank, comment and echo lines cost no tick; the step ends after one command line.
-    for (;;) {
+    // Blank, comment and echo lines cost no tick; the step ends after one command line,
+    // or after FreeLinesPerStep others, so that no file can hold up the window.
+    for (int freeLines = 0; freeLines < FreeLinesPerStep; ++freeLines) {
         if (reader_->AtEnd()) {
             CloseScript();
             ScriptState = 1;

@@ -11,6 +11,7 @@
 class ScriptRunner {
 public:
     static constexpr int LineCapacity = 4097; // bytes one script command line may carry
+    static constexpr int FreeLinesPerStep = 10000;
 
     ScriptRunner(ScriptHost &host, FileDialog &dialog);
 
