@@ -1,9 +1,11 @@
 #include "display/linewindow.h"
 #include "display/trafficwrap.h"
+#include <QGlyphRun>
 #include <QListWidget>
 #include <QPainter>
-#include <QStaticText>
+#include <QRawFont>
 #include <QStyledItemDelegate>
+#include <array>
 
 namespace {
 const int FrameMs = 16;
@@ -13,9 +15,9 @@ bool FramePassed(const QElapsedTimer &since)
     return !since.isValid() || since.elapsed() >= FrameMs;
 }
 
-// Draws each row as plain text laid out once for its life. The style's item painting
-// measures, elides and lays out every visible row on every paint, which made one
-// paint of the list cost as much as a few hundred packets.
+// Draws each row as plain text. The style's item painting measures, elides and lays
+// out every visible row on every paint, which made one paint of the list cost as
+// much as a few hundred packets.
 class RowPainter : public QStyledItemDelegate
 {
 public:
@@ -31,15 +33,57 @@ public:
         const QWidget *view = option.widget;
         const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
         const int top = (option.rect.height() - option.fontMetrics.height()) / 2;
-        painter->drawStaticText(option.rect.topLeft() + QPoint(margin, top), Text(index));
+        const QPoint at = option.rect.topLeft() + QPoint(margin, top);
+        const QString text = index.data().toString();
+        if (!DrawMonospaced(painter, at, text, option.font))
+            painter->drawText(QRect(at, option.rect.bottomRight()), Qt::AlignLeft | Qt::AlignTop, text);
     }
 
 private:
-    static QStaticText Text(const QModelIndex &index)
+    // A row in a monospaced font is drawn from its glyphs one advance apart, with no
+    // text layout: on a busy link every visible row is new at every paint. False for
+    // other fonts and for characters outside ASCII.
+    bool DrawMonospaced(QPainter *painter, const QPoint &at, const QString &text, const QFont &font) const
     {
-        const QVariant cached = index.data(Qt::UserRole);
-        return cached.isValid() ? cached.value<QStaticText>() : QStaticText(index.data().toString());
+        if (font != GlyphFont) {
+            GlyphFont = font;
+            Glyphs = QRawFont::fromFont(font);
+            const QFontMetricsF metrics(font);
+            Advance = metrics.horizontalAdvance(QLatin1Char('0'));
+            Monospaced = Glyphs.isValid() && metrics.horizontalAdvance(QLatin1Char('W')) == Advance
+                && metrics.horizontalAdvance(QLatin1Char('i')) == Advance;
+            for (char16_t c = 0; c < GlyphOf.size(); ++c) {
+                int room = 1;
+                const QChar character(c);
+                if (!Glyphs.glyphIndexesForChars(&character, 1, &GlyphOf[c], &room))
+                    GlyphOf[c] = 0;
+            }
+        }
+        if (!Monospaced)
+            return false;
+        QList<quint32> glyphs(text.size());
+        QList<QPointF> positions(text.size());
+        const qreal baseline = Glyphs.ascent();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c >= GlyphOf.size() || GlyphOf[c] == 0)
+                return false;
+            glyphs[i] = GlyphOf[c];
+            positions[i] = QPointF(i * Advance, baseline);
+        }
+        QGlyphRun run;
+        run.setRawFont(Glyphs);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter->drawGlyphRun(at, run);
+        return true;
     }
+
+    mutable QFont GlyphFont;
+    mutable QRawFont Glyphs;
+    mutable std::array<quint32, 128> GlyphOf{}; // ASCII character to glyph
+    mutable qreal Advance = 0;
+    mutable bool Monospaced = false;
 };
 }
 
@@ -146,7 +190,6 @@ void LineWindow::Show()
     for (const QString &row : rows) {
         auto *item = new QListWidgetItem(row);
         item->setSizeHint(RowSize(row));
-        item->setData(Qt::UserRole, QVariant::fromValue(QStaticText(row)));
         ListBox->addItem(item);
     }
     // Current so the list scrolls to the newest row, but nothing left highlighted.
