@@ -64,8 +64,7 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(!w->EthernetOpen, WaitMs);
         QVERIFY(w.Debug().last().startsWith("Ethernet connection lost: "));
-        QVERIFY(!w->tmr1->Enabled());
-        QVERIFY(w->Text3->text().isEmpty());
+        QVERIFY(!w->tmr1->Enabled() && w->Text3->text().isEmpty());
         QVERIFY(LogLines(log).contains("--> 03 01 02 03 "));
 
         // Reconnected, the first packet is framed on its own, not as the rest of the old one.
@@ -92,20 +91,16 @@ private slots:
             w->SendCommand->click();
         }
         QCOMPARE(w.Debug(), QStringList{"Error writing log file: the file no longer exists. Log file closed."});
-        QVERIFY(!w->Log.LogActive);
-        QVERIFY(w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled());
+        QVERIFY(!w->Log.LogActive && w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled());
         QCOMPARE(w.Traffic().mid(w.Traffic().size() - 3), (QStringList{"<-- 01 ", "<-- 02 ", "<-- 03 "}));
         QCOMPARE(LogLines(kept).mid(6), (QStringList{"<-- 01 ", ""}));
         QVERIFY(!QFile::exists(log));
-    }
 
-    void logInAFolderNoOneMayWriteIsRefusedWithTheReason()
-    {
-        TestWindow w;
-        w.files.Answers = {"/sys/quillon.log"}; // refused even to root, unlike a folder's mode bits
-        w->SelectLogFile->click();
-        QCOMPARE(w.Debug(), QStringList{"Log File cancelled. Permission denied"});
-        QVERIFY(!w->Log.LogActive);
+        TestWindow refused; // a folder no one may write, even root, unlike a folder's mode bits
+        refused.files.Answers = {"/sys/quillon.log"};
+        refused->SelectLogFile->click();
+        QCOMPARE(refused.Debug(), QStringList{"Log File cancelled. Permission denied"});
+        QVERIFY(!refused->Log.LogActive);
     }
 
     void oddScriptsRunThroughTheWindow_data()

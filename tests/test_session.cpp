@@ -66,15 +66,12 @@ private slots:
         const QString path = Dir.filePath("open.log");
         OpenLog(w, path);
         QCOMPARE(w->Text2->text(), path + " - Active");
-        QVERIFY(w->CloseLogFile->isEnabled());
         QCOMPARE(w.files.Requests.value(0).filter, QString("Log Files (*.log)"));
         QCOMPARE(LogLines(path).mid(0, 2), (QStringList{"*****", "Log File:  " + path}));
         QCOMPARE(LogLines(path).size(), 7);
         w->CloseLogFile->click();
         w->CloseLogFile->click();
-        QCOMPARE(w->Text2->text(), QString());
-        QVERIFY(!w->CloseLogFile->isEnabled());
-        QVERIFY(w.Debug().isEmpty());
+        QVERIFY(w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled() && w.Debug().isEmpty());
     }
 
     void failedOpenLeavesNoLogActive_data()
@@ -99,9 +96,7 @@ private slots:
         w->SendCommand->click();
         QCOMPARE(w.Debug().size(), 1);
         QVERIFY2(w.Debug()[0].startsWith(line), qPrintable(w.Debug()[0]));
-        QVERIFY(!w->Log.LogActive);
-        QCOMPARE(w->Text2->text(), QString());
-        QVERIFY(!w->CloseLogFile->isEnabled());
+        QVERIFY(!w->Log.LogActive && w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled());
         QCOMPARE(LogBody(previous), QStringList{""});
     }
 
@@ -124,97 +119,77 @@ private slots:
             "", start, "", "", "### Script file stopped.", "", "", start, "", "<<- 05 00 ",
             "", "### Script file aborted.", "", "", start, "", "<<- 05 00 ", "; HI", "<<- AA ",
             "", "### Script file completed.", "", ""}));
+
+        TestWindow late; // a log opened during a script gets only the later markers
+        const QString lateLog = Dir.filePath("late.log");
+        OpenSerial(late);
+        StartScript(late, Dir);
+        Ticks(late, 1);
+        OpenLog(late, lateLog);
+        Ticks(late, 2);
+        QCOMPARE(LogBody(lateLog), (QStringList{"; HI", "<<- AA ", "", "### Script file completed.", "", ""}));
     }
 
-    void logOpenedDuringAScriptGetsOnlyLaterMarkers()
-    {
-        TestWindow w;
-        const QString log = Dir.filePath("late.log");
-        OpenSerial(w);
-        StartScript(w, Dir);
-        Ticks(w, 1);
-        OpenLog(w, log);
-        Ticks(w, 2);
-        QCOMPARE(LogBody(log), (QStringList{"; HI", "<<- AA ", "", "### Script file completed.", "", ""}));
-    }
-
-    void exitWithNothingOpenPostsOnlyTheCheck()
+    void exitClosesOnlyWhatIsOpen()
     {
         TestWindow w;
         w->ConfigComPort->click(); // the shown dialog is hidden, not cancelled
         w->AbortProgram->click();
         QCOMPARE(w.Debug(), QStringList{"Enter Form_QueryUnload"});
         QVERIFY(!w->isVisible() && !w->ConfigDialog()->isVisible());
+
+        TestWindow tcp;
+        tcp->ConfigComPort->click();
+        tcp->ConfigDialog()->DataPipeSelect[2]->click();
+        tcp->ConfigDialog()->Initialize->click();
+        tcp.socket.RaiseConnected();
+        tcp->close();
+        QCOMPARE(tcp.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Ethernet connection closed."}));
+        QVERIFY(!tcp.socket.Open && !tcp->isVisible());
     }
 
-    void everyWayOfExitingClosesPortLogAndScript_data()
-    {
-        QTest::addColumn<QString>("way");
-        for (const char *way : {"Exit / Abort", "File Exit", "close box"})
-            QTest::newRow(way) << way;
-    }
     void everyWayOfExitingClosesPortLogAndScript()
     {
-        QFETCH(QString, way);
-        TestWindow w;
-        QTemporaryDir dir;
-        const QString log = dir.filePath("exit.log");
-        OpenSerial(w, 3);
-        OpenLog(w, log);
-        const QString script = StartScript(w, dir);
-        w->SetKeyByte->click();
-        w.driver.Inbound = QByteArray::fromHex("050068");
-        Ticks(w, 1);
-        if (way == "Exit / Abort")
-            w->AbortProgram->click();
-        else if (way == "File Exit")
-            w->findChild<QAction *>("ExitApp")->trigger();
-        else
-            w->close();
-        QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 3", "Log file closed."}));
-        QCOMPARE(w.driver.Calls.last(), QString("UnInitializePort(3)"));
-        QVERIFY(!w->isVisible() && !w->KeyDialog()->isVisible());
-        QVERIFY(!w->tmr1);
-        QCOMPARE(w->Text3->text(), QString());
-        QCOMPARE(w->Text8->text(), QString("Closed"));
-        QCOMPARE(w.Traffic().last(), QString("--> 05 00 68 ")); // the partial packet, written out
-        QVERIFY(!w->CommFlush->isEnabled());
-        // Closed before the script and the partial packet: no marker, no inbound line.
-        QCOMPARE(LogBody(log), (QStringList{"", "### Start Script File: " + script, "", "<<- 05 00 ", ""}));
+        for (const QString way : {"Exit / Abort", "File Exit", "close box"}) {
+            TestWindow w;
+            QTemporaryDir dir;
+            const QString log = dir.filePath("exit.log");
+            OpenSerial(w, 3);
+            OpenLog(w, log);
+            const QString script = StartScript(w, dir);
+            w->SetKeyByte->click();
+            w.driver.Inbound = QByteArray::fromHex("050068");
+            Ticks(w, 1);
+            if (way == "Exit / Abort")
+                w->AbortProgram->click();
+            else if (way == "File Exit")
+                w->findChild<QAction *>("ExitApp")->trigger();
+            else
+                w->close();
+            QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 3", "Log file closed."}));
+            QCOMPARE(w.driver.Calls.last(), QString("UnInitializePort(3)"));
+            QVERIFY(!w->isVisible() && !w->KeyDialog()->isVisible() && !w->tmr1 && !w->CommFlush->isEnabled());
+            QCOMPARE(w->Text3->text() + "|" + w->Text8->text(), QString("|Closed"));
+            QCOMPARE(w.Traffic().last(), QString("--> 05 00 68 ")); // the partial packet, written out
+            // Closed before the script and the partial packet: no marker, no inbound line.
+            QCOMPARE(LogBody(log), (QStringList{"", "### Start Script File: " + script, "", "<<- 05 00 ", ""}));
+        }
     }
 
-    void exitClosesTheTcpConnection()
-    {
-        TestWindow w;
-        w->ConfigComPort->click();
-        w->ConfigDialog()->DataPipeSelect[2]->click();
-        w->ConfigDialog()->Initialize->click();
-        w.socket.RaiseConnected();
-        w->close();
-        QCOMPARE(w.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Ethernet connection closed."}));
-        QVERIFY(!w.socket.Open && !w->isVisible());
-    }
-
-    void exitIsRefusedWhileAHandlerIsBusy_data()
-    {
-        QTest::addColumn<bool>("tick");
-        QTest::newRow("tick") << true;
-        QTest::newRow("arrival") << false;
-    }
     void exitIsRefusedWhileAHandlerIsBusy()
     {
-        QFETCH(bool, tick);
-        TestWindow w;
-        OpenSerial(w);
-        (tick ? w->TickBusy : w->ArrivalBusy) = true;
-        QVERIFY(!w->close());
-        QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Exit attempt failed, timer stopped. --> Try again !"}));
-        QVERIFY(w->isVisible() && w->ComPortOpen);
-        QVERIFY(w->tmr1 && !w->tmr1->Enabled());
-        w->TickBusy = w->ArrivalBusy = false;
-        w->AbortProgram->click();
-        QCOMPARE(w.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 1"}));
-        QVERIFY(!w->isVisible());
+        for (bool tick : {true, false}) {
+            TestWindow w;
+            OpenSerial(w);
+            (tick ? w->TickBusy : w->ArrivalBusy) = true;
+            QVERIFY(!w->close());
+            QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Exit attempt failed, timer stopped. --> Try again !"}));
+            QVERIFY(w->isVisible() && w->ComPortOpen && w->tmr1 && !w->tmr1->Enabled());
+            w->TickBusy = w->ArrivalBusy = false;
+            w->AbortProgram->click();
+            QCOMPARE(w.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 1"}));
+            QVERIFY(!w->isVisible());
+        }
     }
 };
 
