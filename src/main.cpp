@@ -1,13 +1,12 @@
 #include <QApplication>
 #include <QIcon>
 #include <QSessionManager>
-#include <memory>
 
-#include "app/form1.h"
-#include "app/mainstartup.h"
-#include "app/qtfiledialog.h"
+#include "app/session.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
+#include "windows/form1.h"
+#include "windows/qtfiledialog.h"
 
 int main(int argc, char *argv[])
 {
@@ -27,13 +26,15 @@ int main(int argc, char *argv[])
     QtSerialDriver driver;
     TcpSocketControl socket;
     QtFileDialog files;
-    std::unique_ptr<Form1> form(MainStartUp::Main(driver, socket, files));
+    Session session(driver, socket, files);
+    Form1 form(session, &driver);
+    form.show();
+    form.InitVariables();
 
     // The session ending is one more close request; a refused exit cancels it.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, form.get(),
-                     [&form](QSessionManager &manager) {
-                         if (!form->close())
-                             manager.cancel();
-                     });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {
+        if (!form.close())
+            manager.cancel();
+    });
     return app.exec();
 }

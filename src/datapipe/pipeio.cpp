@@ -7,32 +7,25 @@ PipeIo::PipeIo(SerialDriver &driver, SocketControl &socket, PostMsg post)
 {
 }
 
-int PipeIo::WireByte(qint32 element) const
+int PipeIo::ReadPipeByte()
 {
-    return (element ^ KeyByte) & 0xFF;
-}
-
-void PipeIo::ReadPipeByte()
-{
-    InByte = -1;
     if (DataPipe == 1) {
         char text[] = "0";
         PipeResult = Driver.ser_rs232_getpacket(ComPort, 0, text);
         if (PipeResult != 0) {
             Post("Error getting a packet: " + QString::number(PipeResult));
-            return;
+            return -1;
         }
-        InByte = Driver.GetByte(ComPort);
-        if (InByte != -1)
-            InByte ^= KeyByte;
-    } else if (DataPipe == 2) {
-        if (RxIndex > RxLast)
-            return;
-        InByte = quint8(RxBuffer.at(RxIndex)) ^ KeyByte;
-        ++RxIndex;
-    } else {
-        Post("Error reading a byte.  DataPipe value wrong.");
+        const int byte = Driver.GetByte(ComPort);
+        return byte == -1 ? -1 : byte ^ KeyByte;
     }
+    if (DataPipe == 2) {
+        if (RxIndex > RxLast)
+            return -1;
+        return quint8(RxBuffer.at(RxIndex++)) ^ KeyByte;
+    }
+    Post("Error reading a byte.  DataPipe value wrong.");
+    return -1;
 }
 
 void PipeIo::FlushPipe()
@@ -58,15 +51,13 @@ void PipeIo::SendBreak()
         Post("Error sending break symbol: " + QString::number(PipeResult));
 }
 
-void PipeIo::SendPipePacket()
+void PipeIo::SendPipePacket(const QByteArray &bytes)
 {
-    // Never read past the packet, whatever a caller left in OutCount.
-    const int count = qBound(0, OutCount, int(OutPacket.size()));
-    if (count == 0)
+    if (bytes.isEmpty())
         return;
     if (DataPipe == 1) {
-        for (int j = 0; j < count; ++j) {
-            PipeResult = Driver.PutByte(ComPort, WireByte(OutPacket.at(j)));
+        for (const char byte : bytes) {
+            PipeResult = Driver.PutByte(ComPort, (quint8(byte) ^ KeyByte) & 0xFF);
             if (PipeResult != 0)
                 Post("Error in put byte: " + QString::number(PipeResult));
         }
@@ -79,27 +70,13 @@ void PipeIo::SendPipePacket()
             Post("Error sending a packet.  Ethernet link not open.");
             return;
         }
-        QByteArray wire(count, '\0');
-        for (int j = 0; j < count; ++j)
-            wire[j] = char(WireByte(OutPacket.at(j)));
+        QByteArray wire(bytes);
+        for (char &byte : wire)
+            byte = char(byte ^ KeyByte);
         Socket.SendData(wire);
     } else {
         Post("Error sending a packet.  DataPipe value wrong.");
     }
-}
-
-void PipeIo::SetOutPacket(const QByteArray &bytes)
-{
-    OutPacket.fill(0, qMax<qsizetype>(1, bytes.size()));
-    for (qsizetype j = 0; j < bytes.size(); ++j)
-        OutPacket[j] = quint8(bytes.at(j));
-    OutCount = int(bytes.size());
-}
-
-void PipeIo::ResetOutPacket()
-{
-    OutPacket = {0};
-    OutCount = 0;
 }
 
 void PipeIo::TakeArrival(qint64 bytesTotal)
@@ -112,4 +89,10 @@ void PipeIo::TakeArrival(qint64 bytesTotal)
         Post("IncomingByteCount = " + QString::number(bytesTotal));
         Post("UBound = " + QString::number(RxLast) + "  LBound = " + QString::number(RxIndex));
     }
+}
+
+void PipeIo::ClearArrival()
+{
+    RxIndex = 1;
+    RxLast = 0;
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include "display/postmsg.h"
 #include <QByteArray>
-#include <QVector>
 
 class SerialDriver;
 class SocketControl;
@@ -16,30 +15,26 @@ public:
     qint16 DataPipe = 1;
     int ComPort = 1;
     int KeyByte = 0;
+    // The last serial driver call's answer, 0 for success.
     int PipeResult = 0;
-    int InByte = -1;
+
+    // The next inbound byte with the key removed, or -1 when none is waiting.
+    int ReadPipeByte();
+    void FlushPipe();
+    void SendBreak();
+    void SendPipePacket(const QByteArray &bytes);
+    // Loads one socket delivery into the receive buffer.
+    void TakeArrival(qint64 bytesTotal);
+    // Forgets what is left of the last delivery.
+    void ClearArrival();
+
+private:
+    SerialDriver &Driver;
+    SocketControl &Socket;
+    PostMsg Post;
 
     // Ethernet receive buffer: unread bytes are RxBuffer[RxIndex..RxLast].
     QByteArray RxBuffer;
     qint64 RxIndex = 1;
     qint64 RxLast = 0;
-
-    QVector<qint32> OutPacket{0};
-    int OutCount = 0;
-
-    void ReadPipeByte();
-    void FlushPipe();
-    void SendBreak();
-    void SendPipePacket();
-    void SetOutPacket(const QByteArray &bytes);
-    void ResetOutPacket();
-    // Loads one socket delivery into the receive buffer.
-    void TakeArrival(qint64 bytesTotal);
-
-private:
-    int WireByte(qint32 element) const;
-
-    SerialDriver &Driver;
-    SocketControl &Socket;
-    PostMsg Post;
 };

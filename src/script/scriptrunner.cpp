@@ -1,9 +1,8 @@
 #include "script/scriptrunner.h"
 #include "protocol/hextext.h"
-#include <QDir>
 
-ScriptRunner::ScriptRunner(ScriptHost &host, FileDialog &dialog)
-    : host_(host), dialog_(dialog), post_([&host](const QString &line) { host.PostDebug(line); })
+ScriptRunner::ScriptRunner(ScriptHost &host)
+    : host_(host), post_([&host](const QString &line) { host.PostDebug(line); })
 {
 }
 
@@ -13,7 +12,15 @@ void ScriptRunner::CloseScript()
     file_.close();
 }
 
-void ScriptRunner::SelectScriptFile_Click()
+void ScriptRunner::Reset()
+{
+    CloseScript();
+    ScriptFileName.clear();
+    ScriptState = 0;
+    ScriptDelayCount = 0;
+}
+
+void ScriptRunner::Unselect()
 {
     CloseScript(); // a running script stops here without any line
     ScriptFileName.clear();
@@ -21,19 +28,10 @@ void ScriptRunner::SelectScriptFile_Click()
     host_.ShowScriptStatus(QString());
     host_.SetEchoEnabled(true);
     host_.ShowScriptPath(QString());
+}
 
-    const FileRequest request{QStringLiteral("Select Script File"), QStringLiteral("*.dwn"),
-                              QStringLiteral("Script Files (*.dwn)"), QStringLiteral("dwn"),
-                              QDir::currentPath()};
-    QString name;
-    if (!dialog_.Ask(request, &name)) {
-        host_.PostDebug(QStringLiteral("Script File cancelled."));
-        return;
-    }
-    if (name.isEmpty()) {
-        host_.PostDebug(QStringLiteral("No Script file specified."));
-        return;
-    }
+void ScriptRunner::Select(const QString &name)
+{
     ScriptFileName = name;
     host_.ShowScriptStatus(QStringLiteral("Inactive."));
     host_.ShowScriptPath(ScriptFileName);
@@ -129,8 +127,7 @@ void ScriptRunner::RunScriptStep()
 void ScriptRunner::SendCommandLine(const QString &line)
 {
     const QString command = line + QLatin1Char(' ');
-    QString echo = QStringLiteral("<<- ") + command;
-    host_.WriteTrafficLine(echo);
+    host_.WriteTrafficLine(QStringLiteral("<<- ") + command);
 
     // A cut command could do harm on the vehicle, so an over-long line is not sent at all.
     // The delay is loaded all the same: every command line, sent or not, takes its slot.
@@ -140,9 +137,9 @@ void ScriptRunner::SendCommandLine(const QString &line)
     else if (!parsed.bytes.isEmpty())
         host_.SendScriptPacket(parsed.bytes);
 
-    if (host_.ScriptDelayText().isEmpty())
-        host_.SetScriptDelayText(QStringLiteral("1000"));
-    ScriptDelayCount = ScriptDelayTicks(host_.ScriptDelayText());
+    if (host_.ScriptDelay().isEmpty())
+        host_.SetScriptDelay(QStringLiteral("1000"));
+    ScriptDelayCount = ScriptDelayTicks(host_.ScriptDelay());
 }
 
 void ScriptRunner::CloseForShutdown()

@@ -1,5 +1,4 @@
 #pragma once
-#include "app/filedialog.h"
 #include "display/postmsg.h"
 #include "script/scripthost.h"
 #include "script/scriptreader.h"
@@ -13,24 +12,29 @@ public:
     static constexpr int LineCapacity = 4097; // bytes one script command line may carry
     static constexpr int FreeLinesPerStep = 10000;
 
-    ScriptRunner(ScriptHost &host, FileDialog &dialog);
+    explicit ScriptRunner(ScriptHost &host);
 
-    void SelectScriptFile_Click();
+    // Start-up: nothing selected, nothing open.
+    void Reset();
+    // Stops a running script without any line and forgets the selection.
+    void Unselect();
+    void Select(const QString &name);
     void SendScriptFile_Click();
     void AbortScriptFile_Click();
     void RunScriptStep();
     void CloseForShutdown();
 
-    qint16 ScriptState = 0; // 0 none selected, 1 selected and idle, 2 running
-    QString ScriptFileName;
-    int ScriptDelayCount = 0;
+    qint16 State() const { return ScriptState; }
 
 private:
     void CloseScript();
     void SendCommandLine(const QString &line);
 
+    qint16 ScriptState = 0; // 0 none selected, 1 selected and idle, 2 running
+    QString ScriptFileName;
+    int ScriptDelayCount = 0;
+
     ScriptHost &host_;
-    FileDialog &dialog_;
     PostMsg post_;
     QFile file_;
     std::unique_ptr<ScriptLineReader> reader_;

@@ -10,25 +10,13 @@ class QListWidget;
 
 // One scrolling line list (traffic or Debug window) holding its newest 100 rows.
 // The list widget belongs to the window; this class only feeds it.
+// Rows reach the list when the event loop is next free, and once a frame while a
+// handler runs longer than that: a burst of thousands of packets costs a few list
+// updates, and a short one (an auto-reply) is never held up by a paint.
 class LineWindow
 {
 public:
     static constexpr int MaxRows = 100;
-
-    // While a Burst lives, rows reach the list when it ends, and once a frame if it
-    // runs longer than that: a burst of thousands of packets costs a few list updates,
-    // and a short one (an auto-reply) is never held up by a paint.
-    class Burst
-    {
-    public:
-        explicit Burst(LineWindow &window);
-        ~Burst();
-        Burst(const Burst &) = delete;
-        Burst &operator=(const Burst &) = delete;
-
-    private:
-        LineWindow &Window;
-    };
 
     explicit LineWindow(QListWidget *list);
     void AppendRows(const QStringList &rows);
@@ -52,9 +40,9 @@ private:
     QListWidget *ListBox;
     QElapsedTimer SinceRepaint;
     QTimer PaintHeld; // running while rows wait for the end of the frame to be painted
+    QTimer ShowSoon;  // running while rows wait for the loop to be free
     QElapsedTimer SinceBurst;
     std::vector<Line> Pending; // not yet in the list, newest last
-    int Bursts = 0;
     // Row measures for MeasuredFont: the height, the width beside the text, and for
     // a monospaced font the width of a character.
     QFont MeasuredFont;

@@ -1,4 +1,4 @@
-#include "app/qtfiledialog.h"
+#include "windows/qtfiledialog.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -11,15 +11,18 @@ inline QRect TwipsRect(int left, int top, int width, int height)
     return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
 }
 
-// Puts a control on its window: object name for tests, geometry in pixels, and the
-// accessible name screen readers and UI-automation tools find it by.
+// Puts a control on its window: object name for tests, geometry in pixels, and for
+// a control without a caption the accessible name screen readers and UI-automation
+// tools find it by. A caption is left to name its control, so a caption that
+// changes is read as it is shown.
 template <typename Widget>
 Widget *Place(Widget *widget, QWidget *parent, const QString &name, const QRect &where,
-              const QString &accessibleName)
+              const QString &accessibleName = QString())
 {
     widget->setParent(parent);
     widget->setObjectName(name);
     widget->setGeometry(where);
-    widget->setAccessibleName(accessibleName);
+    if (!accessibleName.isEmpty())
+        widget->setAccessibleName(accessibleName);
     return widget;
 }

@@ -5,7 +5,7 @@ class QLineEdit;
 class QPushButton;
 
 // "Set Encryption Key Byte": a modeless dialog that is only ever hidden, so it keeps its text.
-// The main window owns the key byte; the dialog just hands over what the user typed.
+// The session owns the key byte; the dialog just hands over what the user typed.
 class Form3 : public QDialog
 {
     Q_OBJECT
@@ -15,6 +15,9 @@ public:
 
     void ShowKey(const QString &keyText);
     void SetKeyText(const QString &keyText);
+
+protected:
+    void reject() override;
 
 signals:
     void UpdateRequested(const QString &typedText);

@@ -1,24 +1,24 @@
 #pragma once
+#include <QButtonGroup>
 #include <QDialog>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
-class Form1;
 class PortTable;
 
 // "COM Port Parameters": the user picks the transport, port, speed, address and
-// port number here. The option buttons write the main window's settings at once;
-// "Initialize" opens the chosen link. Made once at start-up and only hidden.
+// port number here. Each option reports its choice at once; "Initialize" asks for
+// the chosen link. Made once at start-up and only hidden.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    Form2(Form1 &main, PortTable *ports);
+    Form2(QWidget *parent, PortTable *ports);
 
-    // Selects the three options from code, running their handlers as a click does.
+    // Selects the three options from code, reporting them as a click does.
     void SelectOptions(int comPort, int comSpeed, int dataPipe);
+    void SetAddress(const QString &address, qint32 port);
 
     void ComxBtn_Click(qint16 Index);
     void ComBaudBtn_Click(qint16 Index);
@@ -35,13 +35,21 @@ public:
     QLineEdit *IPAddress, *PortNumber;
     QPushButton *Initialize, *Cancel1;
 
+signals:
+    void DataPipeSelected(qint16 dataPipe);
+    void ComPortSelected(int comPort);
+    void ComSpeedSelected(qint16 comSpeed);
+    void InitializeSerial();
+    void InitializeEthernet(const QString &address, qint32 port);
+    void DebugLine(const QString &line);
+
 protected:
     void reject() override; // Esc presses "Cancel"
     void showEvent(QShowEvent *event) override;
 
 private:
-    bool TakePortNumber();
+    QButtonGroup *Options(QRadioButton *const *buttons, int count);
 
-    Form1 &Main;
     PortTable *Ports;
+    qint16 DataPipe = 1;
 };

@@ -1,4 +1,4 @@
-#include "display/linewindow.h"
+#include "windows/linewindow.h"
 #include "display/trafficwrap.h"
 #include <QGlyphRun>
 #include <QListWidget>
@@ -87,23 +87,13 @@ private:
 };
 }
 
-LineWindow::Burst::Burst(LineWindow &window) : Window(window)
-{
-    if (Window.Bursts++ == 0)
-        Window.SinceBurst.start();
-}
-
-LineWindow::Burst::~Burst()
-{
-    if (--Window.Bursts == 0)
-        Window.Show();
-}
-
 LineWindow::LineWindow(QListWidget *list) : ListBox(list)
 {
     // Without uniform sizes every append measures all rows.
     ListBox->setUniformItemSizes(true);
     ListBox->setItemDelegate(new RowPainter(ListBox));
+    ShowSoon.setSingleShot(true);
+    QObject::connect(&ShowSoon, &QTimer::timeout, &ShowSoon, [this] { Show(); });
     PaintHeld.setSingleShot(true);
     QObject::connect(&PaintHeld, &QTimer::timeout, &PaintHeld, [this] {
         SinceRepaint.start();
@@ -132,6 +122,10 @@ void LineWindow::AppendWrapped(const QString &line)
 
 void LineWindow::Add(const QString &text, bool wrap)
 {
+    if (!ShowSoon.isActive()) {
+        SinceBurst.start();
+        ShowSoon.start(0);
+    }
     Pending.push_back({text, wrap});
     // Each line gives a row at least, and only the newest MaxRows rows are kept.
     if (Pending.size() > 2 * MaxRows)
@@ -140,7 +134,7 @@ void LineWindow::Add(const QString &text, bool wrap)
 
 void LineWindow::ShowWhenDue()
 {
-    if (Bursts == 0 || (FramePassed(SinceBurst) && FramePassed(SinceRepaint)))
+    if (FramePassed(SinceBurst) && FramePassed(SinceRepaint))
         Show();
 }
 

@@ -1,5 +1,5 @@
-#include "protocol/form3.h"
-#include "app/twips.h"
+#include "windows/form3.h"
+#include "windows/twips.h"
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,12 +22,13 @@ Form3::Form3(QWidget *parent)
 
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setAccessibleName(QStringLiteral("Cancel"));
+    CancelButton->setAutoDefault(false);
     CancelButton->setGeometry(TwipsRect(2280, 600, 1095, 375));
 
     UpdateButton = new QPushButton(QStringLiteral("Update"), this);
     UpdateButton->setObjectName(QStringLiteral("UpdateButton"));
-    UpdateButton->setAccessibleName(QStringLiteral("Update"));
+    // Enter in the key box presses Update; Esc presses Cancel.
+    UpdateButton->setDefault(true);
     UpdateButton->setGeometry(TwipsRect(120, 600, 1095, 375));
 
     setTabOrder(KeyByteText, CancelButton);
@@ -53,7 +54,7 @@ void Form3::SetKeyText(const QString &keyText)
 
 void Form3::UpdateButton_Click()
 {
-    // The main window takes the text and rewrites this box before we select and hide.
+    // The key byte is taken, and this box rewritten, before we select and hide.
     emit UpdateRequested(KeyByteText->text());
     SelectKey();
     KeyByteText->setFocus();
@@ -64,6 +65,8 @@ void Form3::CancelButton_Click()
 {
     hide();
 }
+
+void Form3::reject() { CancelButton_Click(); }
 
 void Form3::SelectKey()
 {

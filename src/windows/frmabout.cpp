@@ -1,4 +1,4 @@
-#include "frmabout.h"
+#include "windows/frmabout.h"
 #include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,0 +1,511 @@
+#include "app/session.h"
+
+#include <QDir>
+
+#include "app/filedialog.h"
+#include "app/pulseclock.h"
+#include "datapipe/serialresult.h"
+#include "datapipe/socketcontrol.h"
+#include "protocol/hextext.h"
+#include "protocol/keybyte.h"
+#include "protocol/matchpacket.h"
+
+namespace {
+// The OutBound Command holds at most this many bytes; longer commands are refused.
+constexpr int CommandCapacity = 260;
+
+// The service timer's settings.
+constexpr qint32 TimerInterval = 10;
+constexpr qint32 TimerResolution = 1;
+
+struct Speed {
+    int code;
+    const char *status;
+};
+// ComSpeed 1..5 to the driver's speed code and the status text.
+const Speed Speeds[] = {{7, "9.6 kbaud"}, {8, "19.2 kbaud"}, {9, "38.4 kbaud"},
+                        {10, "57.6 kbaud"}, {11, "115.2 kbaud"}};
+}
+
+Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
+    : QObject(parent), Driver(driver), Winsock1Data(socket), CommonDialog1(files),
+      Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this)
+{
+    Log.OnFailure = [this](const QString &line) { LogFailed(line); };
+    connect(&Winsock1Data, &SocketControl::Connected, this, &Session::Winsock1Data_Connect);
+    connect(&Winsock1Data, &SocketControl::DataArrival, this, &Session::Winsock1Data_DataArrival);
+    connect(&Winsock1Data, &SocketControl::ConnectFailed, this, &Session::Winsock1Data_ConnectFailed);
+    connect(&Winsock1Data, &SocketControl::PeerClosed, this, &Session::Winsock1Data_PeerClosed);
+}
+
+Session::~Session()
+{
+    // Lines still pending reach the file; nobody is left to tell of a failure.
+    Log.OnFailure = nullptr;
+    Log.Close();
+}
+
+// ---- Start-up and settings --------------------------------------------------
+
+void Session::InitVariables()
+{
+    Log.Close();
+    Script.Reset();
+    EchoEnabled = true;
+    Pipe.DataPipe = 1;
+    Pipe.ComPort = 1;
+    ComSpeed = 2;
+    ComOpen = false;
+    Pipe.PipeResult = 0;
+    EthernetUp = false;
+    Pipe.ClearArrival();
+    TickBusy = false;
+    ArrivalBusy = false;
+    Inbound.Reset();
+    Pipe.KeyByte = 0; // bytes go out exactly as typed until the user sets a key
+    Displayed = true;
+    PartialShown = false;
+    emit KeyByteText(KeyText(Pipe.KeyByte));
+    emit DisplayEnabled(true);
+}
+
+void Session::SetDataPipe(qint16 dataPipe) { Pipe.DataPipe = dataPipe; }
+void Session::SetComPort(int comPort) { Pipe.ComPort = comPort; }
+void Session::SetComSpeed(qint16 comSpeed) { ComSpeed = comSpeed; }
+void Session::SetCommandText(const QString &text) { Command = text; }
+void Session::SetMatchText(const QString &text) { MatchText = text; }
+void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
+
+// ---- Writers ------------------------------------------------------------------
+
+void Session::Post(const QString &line) { emit DebugLine(line); }
+
+void Session::WriteTrafficLine(const QString &line)
+{
+    Log.WriteLine(line);
+    if (EchoEnabled && Displayed)
+        emit TrafficLine(line, true);
+}
+
+void Session::WriteTextLine(const QString &line)
+{
+    emit TrafficLine(line, false);
+    Log.WriteLine(line);
+}
+
+// Told only when it changes: a flood completes a packet every few bytes.
+void Session::ShowPartial(bool present)
+{
+    if (present == PartialShown)
+        return;
+    PartialShown = present;
+    emit PartialPacket(present);
+}
+
+void Session::ClearTraffic()
+{
+    Inbound.Reset();
+    ShowPartial(false);
+}
+
+void Session::ToggleDisplay()
+{
+    Displayed = !Displayed;
+    emit DisplayEnabled(Displayed);
+}
+
+// ---- Service timer ------------------------------------------------------------
+
+void Session::StartServiceTimer()
+{
+    if (!tmr1) {
+        tmr1 = std::make_unique<PulseClock>();
+        connect(tmr1.get(), &PulseClock::Timer, this, &Session::tmr1_Timer);
+    }
+    tmr1->SetInterval(TimerInterval);
+    tmr1->SetResolution(TimerResolution);
+    tmr1->SetMode(1);
+    tmr1->SetEnabled(true);
+}
+
+void Session::StopServiceTimer()
+{
+    if (tmr1)
+        tmr1->SetEnabled(false);
+}
+
+bool Session::TimerRunning() const { return tmr1 && tmr1->Enabled(); }
+
+void Session::tmr1_Timer(qint32)
+{
+    if (TickBusy)
+        return;
+    TickBusy = true;
+    switch (Pipe.DataPipe) {
+    case 1:
+        ProcessInbound();
+        if (ComOpen && Pipe.PipeResult == SerialResult::PortLost) {
+            SerialPortLost();
+            break;
+        }
+        Script.RunScriptStep();
+        break;
+    case 2:
+        Script.RunScriptStep();
+        break;
+    default:
+        Post("Error in tmr routine.  DataPipe value wrong.");
+    }
+    TickBusy = false;
+    Log.Flush();
+}
+
+// ---- Outbound command, inbound packets, key byte ------------------------------
+
+void Session::SendBytes(const QByteArray &bytes) { Pipe.SendPipePacket(bytes); }
+
+void Session::SendCommand()
+{
+    SendCommandText();
+    Log.Flush();
+}
+
+void Session::SendCommandText()
+{
+    if (Command.isEmpty()) {
+        Post("Empty command string.");
+        return;
+    }
+    const QString normalised = NormaliseCommandText(Command);
+    if (normalised != Command) {
+        Command = normalised;
+        emit CommandText(Command);
+    }
+    WriteTrafficLine("<-- " + Command);
+
+    const ParsedCommand parsed =
+        ParseCommandText(Command, CommandCapacity, [this](const QString &line) { Post(line); });
+    if (parsed.tooLong) {
+        // A truncated command to a vehicle is worse than none.
+        Post(QString("Command longer than %1 bytes: nothing sent.").arg(CommandCapacity));
+        return;
+    }
+    SendBytes(parsed.bytes);
+}
+
+void Session::ProcessInbound()
+{
+    const PostMsg post = [this](const QString &line) { Post(line); }; // made once, not per byte
+    qint64 count = 0; // wide: one socket delivery of any size is processed whole
+    for (;;) {
+        const int byte = Pipe.ReadPipeByte();
+        if (byte == -1)
+            break;
+        ++count;
+        if (Inbound.Feed(quint8(byte), post))
+            CheckMatchPacket();
+        // The serial pipe gives each tick at most 101 bytes; the rest waits in the driver.
+        if (Pipe.DataPipe == 1 && count > 100)
+            break;
+    }
+    if (Inbound.InState != 1)
+        ShowPartial(true);
+}
+
+void Session::CheckMatchPacket()
+{
+    const bool matched = PacketMatches(Inbound.InLine, MatchText);
+    WriteTrafficLine(Inbound.InLine);
+    Inbound.InLine.clear();
+    ShowPartial(false);
+    if (matched)
+        SendCommandText();
+}
+
+void Session::CommFlush()
+{
+    WriteTrafficLine(Inbound.InLine);
+    Inbound.Reset();
+    ShowPartial(false);
+    Log.Flush();
+}
+
+void Session::UpdateKeyByte(const QString &typed)
+{
+    const QString text = TrimSpaces(typed).toUpper();
+    Pipe.KeyByte = HexToByte(text, [this](const QString &line) { Post(line); }) % 256;
+    emit KeyByteText(KeyText(Pipe.KeyByte));
+}
+
+void Session::SendBreak() { Pipe.SendBreak(); }
+
+// ---- Serial port ----------------------------------------------------------------
+
+bool Session::ConfigureComms()
+{
+    if (TickBusy || ArrivalBusy) {
+        Post("Com setup attempt failed, timer stopped. --> Try again !");
+        StopServiceTimer();
+        return false;
+    }
+    if (EthernetUp)
+        CloseEthernet();
+    else
+        Winsock1Data.Close(); // a pending attempt is abandoned, so it cannot complete later
+    if (ComOpen)
+        CloseComPort();
+    emit LinkStatus(QString());
+    return true;
+}
+
+void Session::InitComPort()
+{
+    const int port = Pipe.ComPort;
+    if (port < 1 || port > 8) {
+        Post("COM Port selection is invalid.");
+        return;
+    }
+    if (ComSpeed < 1 || ComSpeed > 5) {
+        Post("COM Speed selection is invalid.");
+        return;
+    }
+    if (ComOpen) {
+        Post("** ERROR ** COM Port already open.");
+        return;
+    }
+    int &result = Pipe.PipeResult;
+    result = Driver.InitializePort(port, port - 1, 0, 0, 9, 0, 8192, 8192, 0);
+    if (result != 0) {
+        Post(QString("Error initializing COM port: %1").arg(result));
+        return;
+    }
+    result = Driver.ser_rs232_getport(port, PortParams);
+    if (result != 0) {
+        Post(QString("Error setting COM port parameters: %1").arg(result));
+        Driver.UnInitializePort(port); // so the next try does not find the port busy
+        return;
+    }
+    const Speed &speed = Speeds[ComSpeed - 1];
+    PortParams = {speed.code, 0, 3, 0, 0};
+    result = Driver.SetPortCharacteristics(port, speed.code, 0, 3, 0, 0);
+    if (result != 0) {
+        Post(QString("Error setting COM port characteristics: %1").arg(result));
+        Driver.UnInitializePort(port);
+        return;
+    }
+    result = Driver.CdrvSetTimerResolution(port, 1);
+    if (result != 0)
+        Post(QString("Error setting timer resolution: %1").arg(result));
+    result = Driver.SetTimeout(port, 5);
+    if (result != 0)
+        Post(QString("Error setting time out: %1").arg(result));
+    result = Driver.SetPaceTime(port, 0);
+    if (result != 0)
+        Post(QString("Error setting pace time: %1").arg(result));
+
+    WriteTrafficLine("COM port initialized and opened.");
+    emit LinkStatus(QString("COM%1: at %2").arg(port).arg(speed.status));
+    ComOpen = true;
+    Pipe.FlushPipe();
+
+    Inbound.Reset();
+    ShowPartial(false);
+    TickBusy = false;
+    StartServiceTimer();
+    Log.Flush();
+}
+
+void Session::CloseComPort()
+{
+    StopServiceTimer();
+    Pipe.PipeResult = Driver.UnInitializePort(Pipe.ComPort);
+    if (Pipe.PipeResult != 0)
+        Post(QString("Error: %1 closing COM port: %2").arg(Pipe.PipeResult).arg(Pipe.ComPort));
+    else
+        Post(QString("Closed COM port: %1").arg(Pipe.ComPort));
+    ComOpen = false;
+    TickBusy = false;
+}
+
+// An adapter pulled out would otherwise post a read error on every tick: say it
+// once and close the port, as a TCP peer that goes away closes the link.
+void Session::SerialPortLost()
+{
+    Post(QString("COM%1 lost: the device went away. Configure Comms to open it again.").arg(Pipe.ComPort));
+    CloseComPort();
+    emit LinkStatus(QString());
+}
+
+// ---- TCP connection -------------------------------------------------------------
+
+void Session::InitWinSock(const QString &address, qint32 port)
+{
+    ArrivalBusy = false;
+    Winsock1Data.Protocol = 0;
+    Winsock1Data.RemoteHost = address;
+    Winsock1Data.RemotePort = port;
+    Winsock1Data.Connect();
+    Post("Ethernet connection pending.");
+}
+
+void Session::Winsock1Data_Connect()
+{
+    Post("Ethernet connection complete.");
+    EthernetUp = true;
+    // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
+    emit LinkStatus("Ethernet IP address: " + Winsock1Data.RemoteHost
+                    + "   Port number: " + QString::number(Winsock1Data.RemotePort));
+    // A packet left incomplete on an earlier link must not swallow the new link's bytes.
+    Inbound.Reset();
+    ShowPartial(false);
+    StartServiceTimer();
+    Log.Flush();
+}
+
+void Session::Winsock1Data_DataArrival(qint64 bytesTotal)
+{
+    if (ArrivalBusy)
+        return;
+    ArrivalBusy = true;
+    Pipe.TakeArrival(bytesTotal);
+    ProcessInbound();
+    ArrivalBusy = false;
+    Log.Flush();
+}
+
+void Session::Winsock1Data_ConnectFailed(const QString &reason)
+{
+    Post("Ethernet connection failed: " + reason);
+}
+
+void Session::Winsock1Data_PeerClosed(const QString &reason)
+{
+    if (!EthernetUp)
+        return;
+    StopServiceTimer();
+    EthernetUp = false;
+    ArrivalBusy = false;
+    emit LinkStatus(QString());
+    Post("Ethernet connection lost: " + reason);
+}
+
+void Session::CloseEthernet()
+{
+    StopServiceTimer();
+    Winsock1Data.Close();
+    Post("Ethernet connection closed.");
+    EthernetUp = false;
+    ArrivalBusy = false;
+}
+
+// ---- Log file -------------------------------------------------------------------
+
+void Session::SelectLogFile()
+{
+    Log.Close();
+    emit LogStatus(QString());
+
+    const FileRequest request{"Open Log File", "*.log", "Log Files (*.log)", "log", QDir::currentPath()};
+    QString name;
+    if (!CommonDialog1.Ask(request, &name)) {
+        Post("Log File cancelled.");
+        return;
+    }
+    if (name.isEmpty()) {
+        Post("No Log specified.");
+        return;
+    }
+    if (!Log.Open(name, QDateTime::currentDateTime())) {
+        Post("Log File cancelled. " + Log.ErrorText());
+        return;
+    }
+    emit LogStatus(name + " - Active");
+    Log.Flush();
+}
+
+void Session::CloseLogFile()
+{
+    Log.Close();
+    emit LogStatus(QString());
+}
+
+void Session::LogFailed(const QString &line)
+{
+    Post(line);
+    emit LogStatus(QString());
+}
+
+// ---- Script file ----------------------------------------------------------------
+
+void Session::SelectScriptFile()
+{
+    Script.Unselect();
+    const FileRequest request{"Select Script File", "*.dwn", "Script Files (*.dwn)", "dwn", QDir::currentPath()};
+    QString name;
+    if (!CommonDialog1.Ask(request, &name)) {
+        Post("Script File cancelled.");
+        return;
+    }
+    if (name.isEmpty()) {
+        Post("No Script file specified.");
+        return;
+    }
+    Script.Select(name);
+}
+
+void Session::SendScriptFile()
+{
+    Script.SendScriptFile_Click();
+    Log.Flush();
+}
+
+void Session::AbortScriptFile()
+{
+    Script.AbortScriptFile_Click();
+    Log.Flush();
+}
+
+void Session::WriteLogMarker(const QString &marker) { Log.WriteMarker(marker); }
+void Session::SetEchoEnabled(bool on) { EchoEnabled = on; }
+void Session::ShowScriptStatus(const QString &text) { emit ScriptStatus(text); }
+void Session::ShowScriptPath(const QString &path) { emit ScriptPath(path); }
+QString Session::ScriptDelay() { return DelayText; }
+
+void Session::SetScriptDelay(const QString &text)
+{
+    DelayText = text;
+    emit ScriptDelayText(text);
+}
+
+void Session::SendScriptPacket(const QByteArray &bytes) { SendBytes(bytes); }
+void Session::PostDebug(const QString &line) { Post(line); }
+
+// ---- Shutdown -------------------------------------------------------------------
+
+bool Session::QueryUnload()
+{
+    Post("Enter Form_QueryUnload");
+    if (TickBusy || ArrivalBusy) {
+        Post("Exit attempt failed, timer stopped. --> Try again !");
+        StopServiceTimer();
+        return false;
+    }
+    ExitProgram();
+    return true;
+}
+
+void Session::ExitProgram()
+{
+    if (ComOpen)
+        CloseComPort();
+    if (EthernetUp)
+        CloseEthernet();
+    tmr1.reset();
+    emit LinkStatus(QString());
+    if (Log.LogActive) {
+        Log.Close();
+        Post("Log file closed.");
+    }
+    Script.CloseForShutdown();
+    CommFlush();
+}

@@ -1,0 +1,141 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "datapipe/pipeio.h"
+#include "datapipe/serialdriver.h"
+#include "display/logfile.h"
+#include "protocol/packetassembler.h"
+#include "script/scripthost.h"
+#include "script/scriptrunner.h"
+
+class FileDialog;
+class PulseClock;
+class SocketControl;
+
+// One run of the program, without any window: the link to the device and its
+// service timer, the key byte, inbound framing and the match reply, the script
+// runner and the log. Requests come in through the methods; everything there is
+// to show goes out through the signals. Every request and event handler leaves
+// the log on disk complete when it returns.
+class Session : public QObject, private ScriptHost {
+    Q_OBJECT
+public:
+    Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent = nullptr);
+    ~Session() override;
+
+    // Every setting and variable back to its start-up default, no link, no timer.
+    void InitVariables();
+
+    // Settings, written as the user edits them.
+    void SetDataPipe(qint16 dataPipe); // 1 serial COM port, 2 Ethernet
+    void SetComPort(int comPort);      // 1..8
+    void SetComSpeed(qint16 comSpeed); // 1..5: 9.6, 19.2, 38.4, 57.6, 115.2 kbaud
+    void SetCommandText(const QString &text);
+    void SetMatchText(const QString &text);
+    void SetScriptDelayText(const QString &text);
+
+    // Links. ConfigureComms closes whatever is open; false when a busy handler refused.
+    bool ConfigureComms();
+    void InitComPort();
+    void InitWinSock(const QString &address, qint32 port);
+
+    // Traffic.
+    void SendCommand();
+    void CommFlush();
+    void SendBreak();
+    void UpdateKeyByte(const QString &typed);
+    void ClearTraffic();
+    void ToggleDisplay();
+
+    // Log and script files; the file dialog is asked for the name.
+    void SelectLogFile();
+    void CloseLogFile();
+    void SelectScriptFile();
+    void SendScriptFile();
+    void AbortScriptFile();
+
+    // A close request: false when a busy handler refused it, and the run goes on.
+    bool QueryUnload();
+
+    // The service tick; the timer calls it, tests may too.
+    void tmr1_Timer(qint32 lMilliseconds);
+
+    // What the run is doing now.
+    qint16 DataPipe() const { return Pipe.DataPipe; }
+    bool ComPortOpen() const { return ComOpen; }
+    bool EthernetOpen() const { return EthernetUp; }
+    bool LogActive() const { return Log.LogActive; }
+    int KeyByte() const { return Pipe.KeyByte; }
+    bool TimerRunning() const;
+    PulseClock *Timer() const { return tmr1.get(); }
+
+signals:
+    void DebugLine(const QString &line);
+    // A traffic line to show: wrapped at 19 bytes a row, or as one row.
+    void TrafficLine(const QString &line, bool wrap);
+    void LinkStatus(const QString &text);
+    void PartialPacket(bool present);
+    void KeyByteText(const QString &text);
+    void DisplayEnabled(bool on);
+    void CommandText(const QString &text);
+    void ScriptDelayText(const QString &text);
+    void ScriptStatus(const QString &text);
+    void ScriptPath(const QString &path);
+    void LogStatus(const QString &text); // empty while no log is open
+
+private:
+    void Post(const QString &line);
+    void WriteTrafficLine(const QString &line) override;
+    void WriteTextLine(const QString &line) override;
+    void SendBytes(const QByteArray &bytes);
+    void SendCommandText();
+    void ShowPartial(bool present);
+    void StartServiceTimer();
+    void StopServiceTimer();
+    void CloseComPort();
+    void SerialPortLost();
+    void CloseEthernet();
+    void ProcessInbound();
+    void CheckMatchPacket();
+    void ExitProgram();
+    void LogFailed(const QString &line);
+    void Winsock1Data_Connect();
+    void Winsock1Data_DataArrival(qint64 bytesTotal);
+    void Winsock1Data_ConnectFailed(const QString &reason);
+    void Winsock1Data_PeerClosed(const QString &reason);
+
+    // ScriptHost
+    void WriteLogMarker(const QString &marker) override;
+    void SetEchoEnabled(bool on) override;
+    void ShowScriptStatus(const QString &text) override;
+    void ShowScriptPath(const QString &path) override;
+    QString ScriptDelay() override;
+    void SetScriptDelay(const QString &text) override;
+    void SendScriptPacket(const QByteArray &bytes) override;
+    void PostDebug(const QString &line) override;
+
+    SerialDriver &Driver;
+    SocketControl &Winsock1Data;
+    FileDialog &CommonDialog1;
+
+    PipeIo Pipe;
+    PacketAssembler Inbound;
+    LogFile Log;
+    ScriptRunner Script;
+    std::unique_ptr<PulseClock> tmr1;
+
+    qint16 ComSpeed = 2;
+    ::PortParams PortParams{};
+    bool ComOpen = false;
+    bool EthernetUp = false;
+    bool TickBusy = false;
+    bool ArrivalBusy = false;
+    bool EchoEnabled = true;
+    bool Displayed = true;
+    bool PartialShown = false;
+    QString Command;
+    QString MatchText;
+    QString DelayText;
+};

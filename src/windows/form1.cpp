@@ -1,0 +1,282 @@
+#include "windows/form1.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+
+#include "app/session.h"
+#include "windows/form2.h"
+#include "windows/form3.h"
+#include "windows/frmabout.h"
+#include "windows/twips.h"
+
+namespace {
+QPushButton *Button(QWidget *parent, const char *name, const QString &caption, const QRect &where)
+{
+    auto *button = Place(new QPushButton(caption), parent, name, where);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit *TextBox(QWidget *parent, const char *name, const QRect &where, const QString &accessibleName)
+{
+    return Place(new QLineEdit, parent, name, where, accessibleName);
+}
+
+// Labels read left-aligned; one that stands left of its box is right-aligned against
+// it, so that a longer text grows away from the box.
+void Label(QWidget *parent, const char *name, const QString &caption, const QRect &where,
+           Qt::Alignment alignment = Qt::AlignLeft)
+{
+    Place(new QLabel(caption), parent, name, where)->setAlignment(alignment | Qt::AlignVCenter);
+}
+
+// "Courier New" where installed, else the desktop's monospaced font; either at the
+// size of the other text, so that a row of 19 bytes fits the window.
+QFont TrafficFont(QFont font)
+{
+    font.setFamily(QFontDatabase::families().contains("Courier New")
+                       ? QString("Courier New")
+                       : QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    return font;
+}
+}
+
+Form1::Form1(Session &session, PortTable *ports)
+    : Run(session), List1(new QListWidget), List2(new QListWidget), TrafficWindow(List1), DebugWindow(List2)
+{
+    setObjectName("Form1");
+    setWindowTitle("Quillon");
+    BuildMenus();
+    BuildControls();
+    Config = new Form2(this, ports);
+    connect(Config, &Form2::DebugLine, this, &Form1::PostMsg2);
+    connect(Config, &Form2::DataPipeSelected, &Run, &Session::SetDataPipe);
+    connect(Config, &Form2::ComPortSelected, &Run, &Session::SetComPort);
+    connect(Config, &Form2::ComSpeedSelected, &Run, &Session::SetComSpeed);
+    connect(Config, &Form2::InitializeSerial, this, [this] {
+        Run.InitComPort();
+        SendABreak->setEnabled(true);
+    });
+    connect(Config, &Form2::InitializeEthernet, this, [this](const QString &address, qint32 port) {
+        Run.InitWinSock(address, port);
+        SendABreak->setEnabled(false);
+    });
+    ShowSession();
+}
+
+// What the session reports, shown in the controls.
+void Form1::ShowSession()
+{
+    connect(&Run, &Session::DebugLine, this, &Form1::PostMsg2);
+    connect(&Run, &Session::TrafficLine, this, [this](const QString &line, bool wrap) {
+        if (wrap)
+            TrafficWindow.AppendWrapped(line);
+        else
+            TrafficWindow.AppendRow(line);
+    });
+    connect(&Run, &Session::LinkStatus, Text3, &QLineEdit::setText);
+    connect(&Run, &Session::PartialPacket, CommFlush, &QPushButton::setEnabled);
+    connect(&Run, &Session::KeyByteText, this, [this](const QString &text) {
+        KeyByteText->setText(text);
+        if (KeyForm)
+            KeyForm->SetKeyText(text);
+    });
+    connect(&Run, &Session::DisplayEnabled, this,
+            [this](bool on) { CommDisplayControl->setText(on ? "Disable" : "Enable"); });
+    connect(&Run, &Session::CommandText, this, &Form1::ShowCommandText);
+    connect(&Run, &Session::ScriptDelayText, Text7, &QLineEdit::setText);
+    connect(&Run, &Session::ScriptStatus, Text8, &QLineEdit::setText);
+    connect(&Run, &Session::ScriptPath, this, [this](const QString &path) {
+        Text6->setText(path);
+        Text6->end(false);
+    });
+    connect(&Run, &Session::LogStatus, this, [this](const QString &text) {
+        Text2->setText(text);
+        Text2->end(false);
+        CloseLogFile->setEnabled(!text.isEmpty());
+    });
+    connect(Text5, &QLineEdit::textChanged, &Run, &Session::SetCommandText);
+    connect(MatchMsg, &QLineEdit::textChanged, &Run, &Session::SetMatchText);
+    connect(Text7, &QLineEdit::textChanged, &Run, &Session::SetScriptDelayText);
+}
+
+void Form1::BuildMenus()
+{
+    QMenu *fileMenu = menuBar()->addMenu("&File");
+    fileMenu->setObjectName("FileMenu");
+    QAction *exitApp = fileMenu->addAction("E&xit");
+    exitApp->setObjectName("ExitApp");
+    connect(exitApp, &QAction::triggered, this, &Form1::ExitApp_Click);
+
+    QMenu *helpMenu = menuBar()->addMenu("&Help");
+    helpMenu->setObjectName("menuHelp");
+    QAction *about = helpMenu->addAction("&About");
+    about->setObjectName("menuHelpAbout");
+    connect(about, &QAction::triggered, this, &Form1::menuHelpAbout_Click);
+}
+
+void Form1::BuildControls()
+{
+    auto *area = new QWidget;
+    area->setObjectName("Form1Client");
+    area->setFixedSize(Twips(7215), Twips(8175));
+    setCentralWidget(area);
+
+    Place(List1, area, "List1", TwipsRect(120, 0, 6855, 2370), "Comm's");
+    List1->setFont(TrafficFont(List1->font()));
+    ClearCommWindow = Button(area, "ClearCommWindow", "Clear", TwipsRect(120, 2400, 855, 255));
+    CommDisplayControl = Button(area, "CommDisplayControl", "Disable", TwipsRect(1200, 2400, 975, 255));
+    Label(area, "Label1", "Comm's", TwipsRect(2400, 2400, 1215, 255));
+    CommFlush = Button(area, "CommFlush", "Flush", TwipsRect(3960, 2400, 975, 255));
+    CommFlush->setEnabled(false);
+    SetKeyByte = Button(area, "SetKeyByte", "Set Key", TwipsRect(5400, 2400, 855, 255));
+    KeyByteText = TextBox(area, "KeyByteText", TwipsRect(6360, 2400, 615, 285), "Key byte");
+    KeyByteText->setReadOnly(true); // the key is set in "Set Key" only
+    Label(area, "Label3", "OutBound Command", TwipsRect(2280, 2880, 2055, 255));
+    SendCommand = Button(area, "SendCommand", "Send Command", TwipsRect(240, 3000, 1695, 375));
+    SendCommand->setDefault(true);
+    Text5 = TextBox(area, "Text5", TwipsRect(2160, 3120, 4815, 285), "OutBound Command");
+    SendABreak = Button(area, "SendABreak", "Send Break", TwipsRect(720, 3480, 1215, 255));
+    SendABreak->setEnabled(false);
+    Label(area, "Label8", "Match Packet - sends OutBound Command", TwipsRect(2280, 3480, 4455, 255));
+    MatchMsg = TextBox(area, "MatchMsg", TwipsRect(2160, 3720, 4815, 285), "Match Packet - sends OutBound Command");
+    Label(area, "Label4", "Script File Delay: ", TwipsRect(240, 4200, 1695, 255), Qt::AlignRight);
+    Text7 = TextBox(area, "Text7", TwipsRect(2160, 4200, 735, 285), "Script File Delay");
+    Label(area, "Label7", " (msec.)", TwipsRect(3000, 4200, 855, 255));
+    SendScriptFile = Button(area, "SendScriptFile", "Send Script File", TwipsRect(240, 4560, 1695, 255));
+    Text6 = TextBox(area, "Text6", TwipsRect(2160, 4560, 4815, 285), "Script file");
+    AbortScriptFile = Button(area, "AbortScriptFile", "Abort Script File", TwipsRect(240, 4920, 1695, 255));
+    SelectScriptFile = Button(area, "SelectScriptFile", "Select Script File", TwipsRect(2160, 4920, 1695, 255));
+    Label(area, "Label6", "Script file status: ", TwipsRect(3960, 4920, 1695, 255), Qt::AlignRight);
+    Text8 = TextBox(area, "Text8", TwipsRect(5880, 4920, 1095, 285), "Script file status");
+    Label(area, "Label5", "Service time interval (msec): ", TwipsRect(3360, 5400, 2895, 255), Qt::AlignRight);
+    Text1 = TextBox(area, "Text1", TwipsRect(6360, 5400, 615, 285), "Service time interval (msec)");
+    Text1->setEnabled(false);
+    SelectLogFile = Button(area, "SelectLogFile", "Open Log File", TwipsRect(240, 5640, 1695, 255));
+    Text2 = TextBox(area, "Text2", TwipsRect(2160, 5880, 4815, 285), "Log file");
+    CloseLogFile = Button(area, "CloseLogFile", "Close Log File", TwipsRect(240, 6000, 1695, 255));
+    CloseLogFile->setEnabled(false);
+    ConfigComPort = Button(area, "ConfigComPort", "Configure Comms", TwipsRect(240, 6480, 1695, 375));
+    Text3 = TextBox(area, "Text3", TwipsRect(2160, 6480, 4815, 285), "Link status");
+    Label(area, "Label2", "Debug", TwipsRect(3000, 6960, 1215, 255));
+    ClearDebugWindow = Button(area, "ClearDebugWindow", "Clear Debug", TwipsRect(240, 7200, 1695, 255));
+    Place(List2, area, "List2", TwipsRect(2160, 7200, 4815, 840), "Debug");
+    AbortProgram = Button(area, "AbortProgram", "Exit / Abort", TwipsRect(240, 7680, 1695, 375));
+
+    const std::pair<QPushButton *, void (Form1::*)()> handlers[] = {
+        {ClearCommWindow, &Form1::ClearCommWindow_Click}, {CommDisplayControl, &Form1::CommDisplayControl_Click},
+        {CommFlush, &Form1::CommFlush_Click},             {SetKeyByte, &Form1::SetKeyByte_Click},
+        {SendCommand, &Form1::SendCommand_Click},         {SendABreak, &Form1::SendABreak_Click},
+        {SendScriptFile, &Form1::SendScriptFile_Click},   {AbortScriptFile, &Form1::AbortScriptFile_Click},
+        {SelectScriptFile, &Form1::SelectScriptFile_Click}, {SelectLogFile, &Form1::SelectLogFile_Click},
+        {CloseLogFile, &Form1::CloseLogFile_Click},       {ConfigComPort, &Form1::ConfigComPort_Click},
+        {ClearDebugWindow, &Form1::ClearDebugWindow_Click}, {AbortProgram, &Form1::AbortProgram_Click}};
+    for (const auto &[button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, handler);
+
+    // SendCommand is the default button: Enter presses it unless another button has
+    // the focus, which Enter then presses instead.
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
+            auto *focused = qobject_cast<QPushButton *>(focusWidget());
+            (focused ? focused : SendCommand)->click();
+        });
+    }
+}
+
+void Form1::InitVariables()
+{
+    Run.InitVariables();
+    Text1->setText("----");
+    for (QLineEdit *box : {Text2, Text3, Text5, Text6, Text8})
+        box->clear();
+    Text7->setText("1000");
+    MatchMsg->setText("05 00 68 6A F1 3F");
+    for (QLineEdit *box : {Text2, Text3, Text5, Text6, Text7, Text8, MatchMsg})
+        box->end(false);
+    Config->SelectOptions(1, 2, 1);
+    Config->SetAddress("192.168.1.70", 10001);
+    CommFlush->setEnabled(false);
+    CloseLogFile->setEnabled(false);
+    TrafficWindow.Clear();
+    DebugWindow.Clear();
+}
+
+void Form1::PostMsg2(const QString &line) { DebugWindow.AppendRow(line); }
+
+void Form1::SendCommand_Click()
+{
+    Run.SendCommand();
+    Text5->selectAll();
+    Text5->setFocus();
+}
+
+// An automatic reply leaves the keyboard where it is: only the text changes.
+void Form1::ShowCommandText(const QString &text)
+{
+    if (Text5->text() == text)
+        return;
+    const int cursor = Text5->cursorPosition();
+    Text5->setText(text);
+    Text5->setCursorPosition(qMin(cursor, int(text.size())));
+}
+
+void Form1::CommFlush_Click() { Run.CommFlush(); }
+void Form1::SendABreak_Click() { Run.SendBreak(); }
+
+void Form1::ClearCommWindow_Click()
+{
+    TrafficWindow.Clear();
+    Run.ClearTraffic();
+}
+
+void Form1::CommDisplayControl_Click() { Run.ToggleDisplay(); }
+void Form1::ClearDebugWindow_Click() { DebugWindow.Clear(); }
+
+// The key dialog is made on first use and only hidden afterwards.
+Form3 *Form1::KeyDialog()
+{
+    if (!KeyForm) {
+        KeyForm = new Form3(this);
+        connect(KeyForm, &Form3::UpdateRequested, &Run, &Session::UpdateKeyByte);
+    }
+    return KeyForm;
+}
+
+void Form1::SetKeyByte_Click() { KeyDialog()->ShowKey(KeyByteText->text()); }
+
+void Form1::ConfigComPort_Click()
+{
+    if (!Run.ConfigureComms())
+        return;
+    Config->show();
+    Config->raise();
+    Config->activateWindow();
+}
+
+void Form1::SelectLogFile_Click() { Run.SelectLogFile(); }
+void Form1::CloseLogFile_Click() { Run.CloseLogFile(); }
+void Form1::SelectScriptFile_Click() { Run.SelectScriptFile(); }
+void Form1::SendScriptFile_Click() { Run.SendScriptFile(); }
+void Form1::AbortScriptFile_Click() { Run.AbortScriptFile(); }
+void Form1::ExitApp_Click() { close(); }
+void Form1::AbortProgram_Click() { close(); }
+void Form1::menuHelpAbout_Click() { About = ShowAboutBox(About); }
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (!Run.QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Hidden, not closed: closing a shown Form2 would press its "Cancel" and post a line.
+    Config->hide();
+    for (QWidget *window : {static_cast<QWidget *>(KeyForm), static_cast<QWidget *>(About.data())}) {
+        if (window)
+            window->close();
+    }
+}
