@@ -4,11 +4,11 @@
 #include "loopback.h"
 
 #include "app/filedialog.h"
-#include "app/form1.h"
-#include "app/mainstartup.h"
 #include "app/pulseclock.h"
+#include "app/session.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
+#include "windows/form1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -84,13 +84,16 @@ struct Quillon {
     QtSerialDriver Driver;
     TcpSocketControl Socket;
     BenchFileDialog Files;
-    std::unique_ptr<Form1> Form{MainStartUp::Main(Driver, Socket, Files)};
+    Session Run{Driver, Socket, Files};
+    std::unique_ptr<Form1> Form{new Form1(Run, &Driver)};
 
     explicit Quillon(const QString &logPath)
     {
+        Form->show();
+        Form->InitVariables();
         Files.Name = logPath;
-        Form->SelectLogFile->click(); // as the user does: the header reaches the file at once
-        if (!Form->Log.LogActive)
+        Form->SelectLogFile_Click(); // as the user does: the header reaches the file at once
+        if (!Run.LogActive())
             Die("cannot open the log " + logPath);
         Form->Text5->setText(QString::fromLatin1(Reply.toHex(' ')));
     }
@@ -100,11 +103,9 @@ struct Quillon {
     {
         int port = 0;
         const int listenFd = Loopback::Listen(&port);
-        Form->Pipe.DataPipe = 2;
-        Form->IPAddress = "127.0.0.1";
-        Form->PortNumber = port;
-        Form->InitWinSock();
-        if (!RunUntil([this] { return Form->EthernetOpen; }, 5000))
+        Run.SetDataPipe(2);
+        Run.InitWinSock("127.0.0.1", port);
+        if (!RunUntil([this] { return Run.EthernetOpen(); }, 5000))
             Die("Quillon did not connect over TCP");
         const int fd = Loopback::Accept(listenFd, 5000);
         close(listenFd);
@@ -114,11 +115,11 @@ struct Quillon {
     void OpenSerial(const QString &device)
     {
         Driver.SetPortDevice(1, device);
-        Form->Pipe.DataPipe = 1;
-        Form->Pipe.ComPort = 1;
-        Form->ComSpeed = 5; // 115200 baud
-        Form->InitComPort();
-        if (!Form->ComPortOpen)
+        Run.SetDataPipe(1);
+        Run.SetComPort(1);
+        Run.SetComSpeed(5); // 115200 baud
+        Run.InitComPort();
+        if (!Run.ComPortOpen())
             Die("Quillon did not open the pseudo-terminal " + device);
     }
 };
@@ -216,7 +217,7 @@ Idle QuillonIdle(const QString &log, int seconds)
     Loopback::Pty pty;
     Quillon q(log);
     q.OpenSerial(pty.Path);
-    return IdleOf(q.Form->tmr1.get(), &PulseClock::Timer, seconds);
+    return IdleOf(q.Run.Timer(), &PulseClock::Timer, seconds);
 }
 
 Idle ReferenceIdle(int seconds)

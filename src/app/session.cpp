@@ -20,11 +20,20 @@ constexpr qint32 TimerResolution = 1;
 
 struct Speed {
     int code;
+    int baud;
     const char *status;
 };
-// ComSpeed 1..5 to the driver's speed code and the status text.
-const Speed Speeds[] = {{7, "9.6 kbaud"}, {8, "19.2 kbaud"}, {9, "38.4 kbaud"},
-                        {10, "57.6 kbaud"}, {11, "115.2 kbaud"}};
+// ComSpeed 1..5 to the driver's speed code, the line speed and the status text.
+const Speed Speeds[] = {{7, 9600, "9.6 kbaud"}, {8, 19200, "19.2 kbaud"}, {9, 38400, "38.4 kbaud"},
+                        {10, 57600, "57.6 kbaud"}, {11, 115200, "115.2 kbaud"}};
+
+// Bytes one serial tick may take: what the line carries in two ticks (ten bits a
+// byte), so that a continuous stream never falls behind, and never fewer than 101.
+int SerialTickBound(int baud)
+{
+    const int twoTicks = (baud * 2 * TimerInterval + 9999) / 10000;
+    return qMax(101, twoTicks);
+}
 }
 
 Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
@@ -204,8 +213,8 @@ void Session::ProcessInbound()
         ++count;
         if (Inbound.Feed(quint8(byte), post))
             CheckMatchPacket();
-        // The serial pipe gives each tick at most 101 bytes; the rest waits in the driver.
-        if (Pipe.DataPipe == 1 && count > 100)
+        // A serial tick is bounded; the rest waits in the driver for the next one.
+        if (Pipe.DataPipe == 1 && count >= TickBound)
             break;
     }
     if (Inbound.InState != 1)
@@ -287,6 +296,7 @@ void Session::InitComPort()
     }
     const Speed &speed = Speeds[ComSpeed - 1];
     PortParams = {speed.code, 0, 3, 0, 0};
+    TickBound = SerialTickBound(speed.baud);
     result = Driver.SetPortCharacteristics(port, speed.code, 0, 3, 0, 0);
     if (result != 0) {
         Post(QString("Error setting COM port characteristics: %1").arg(result));

@@ -127,6 +127,7 @@ private:
     std::unique_ptr<PulseClock> tmr1;
 
     qint16 ComSpeed = 2;
+    int TickBound = 101; // inbound bytes one serial tick takes at most
     ::PortParams PortParams{};
     bool ComOpen = false;
     bool EthernetUp = false;
