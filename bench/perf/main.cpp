@@ -112,12 +112,13 @@ struct Quillon {
         return fd;
     }
 
-    void OpenSerial(const QString &device)
+    // comSpeed 5 is 115200 baud, 4 is 57600.
+    void OpenSerial(const QString &device, qint16 comSpeed = 5)
     {
         Driver.SetPortDevice(1, device);
         Run.SetDataPipe(1);
         Run.SetComPort(1);
-        Run.SetComSpeed(5); // 115200 baud
+        Run.SetComSpeed(comSpeed);
         Run.InitComPort();
         if (!Run.ComPortOpen())
             Die("Quillon did not open the pseudo-terminal " + device);
@@ -357,6 +358,57 @@ double ReadLoopSeconds(const FloodBlock &block, int repeats)
     }, [&] { reader.join(); });
 }
 
+// A device streaming without pause at the line's own rate, over a pseudo-terminal
+// (which has no rate of its own): how long after its sending does the last packet
+// show in the traffic window? Each 16-byte packet carries its number.
+struct Lag {
+    double lastMs, halfwayMs;
+};
+
+Lag SerialLag(const QString &log, qint16 comSpeed, int baud, int seconds)
+{
+    Loopback::Pty pty;
+    Quillon q(log);
+    q.OpenSerial(pty.Path, comSpeed);
+    const int packetSize = 16, packets = int(qint64(baud) / 10 * seconds / packetSize);
+    std::vector<qint64> sentNs(packets, 0), shownNs(packets, 0);
+    QElapsedTimer clock;
+    clock.start();
+    int shown = 0;
+    QObject::connect(q.Form->List1->model(), &QAbstractItemModel::rowsInserted, q.Form.get(),
+                     [&](const QModelIndex &, int first, int last) {
+        for (int row = first; row <= last; ++row) {
+            // "--> 0F nn nn nn nn ..." : the number is the first four payload bytes.
+            const QStringList bytes = q.Form->List1->item(row)->text().mid(4).split(' ', Qt::SkipEmptyParts);
+            const int number = bytes.mid(1, 4).join("").toInt(nullptr, 16);
+            if (bytes.size() > 4 && number < packets && shownNs[number] == 0) {
+                shownNs[number] = clock.nsecsElapsed();
+                ++shown;
+            }
+        }
+    });
+    std::thread device([&] {
+        const double bytesPerNs = baud / 10 / 1e9;
+        for (int i = 0; i < packets; ++i) {
+            while ((i + 1) * packetSize > clock.nsecsElapsed() * bytesPerNs)
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            QByteArray packet(packetSize, char(0xA5));
+            packet[0] = 0x0F;
+            for (int b = 0; b < 4; ++b)
+                packet[1 + b] = char(i >> (24 - 8 * b));
+            sentNs[i] = clock.nsecsElapsed();
+            Loopback::WriteAll(pty.Master, packet.constData(), packet.size());
+        }
+        Wake();
+    });
+    const bool all = RunUntil([&] { return shownNs[packets - 1] != 0; }, (seconds + 600) * 1000);
+    device.join();
+    if (!all)
+        Die("the streamed packets did not all show");
+    const auto lagMs = [&](int i) { return (shownNs[i] - sentNs[i]) / 1e6; };
+    return {lagMs(packets - 1), lagMs(packets / 2)};
+}
+
 // ---- The table ----------------------------------------------------------------
 
 struct Spread {
@@ -405,7 +457,21 @@ int main(int argc, char *argv[])
                                      "responsiveness and idle cost on loopback and pseudo-terminals.");
     parser.addHelpOption();
     parser.addOption({"quick", "A short run (about 25 s): fewer exchanges, a 10 MB flood, 2 s idle."});
+    parser.addOption({"lag", "Only the lag of a continuous serial stream, fed for SECONDS at 115200 and at 57600 baud.",
+                      "SECONDS"});
     parser.process(app);
+    if (parser.isSet("lag")) {
+        const int seconds = parser.value("lag").toInt();
+        QTemporaryDir dir;
+        std::printf("Continuous stream over a pseudo-terminal at the line's rate for %d s, display on, log open\n",
+                    seconds);
+        for (const auto &[comSpeed, baud] : {std::pair<qint16, int>{5, 115200}, {4, 57600}}) {
+            const Lag lag = SerialLag(dir.filePath("lag.log"), comSpeed, baud, seconds);
+            std::printf("  %6d baud: last packet shown %.1f ms after its sending (halfway: %.1f ms)\n", baud,
+                        lag.lastMs, lag.halfwayMs);
+        }
+        return 0;
+    }
     const bool quick = parser.isSet("quick");
     const int exchanges = quick ? 300 : 2000, repeats = quick ? 10 : 50, idleSeconds = quick ? 2 : 10;
 
