@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include <QDir>
+#include <QTime>
 
 #include "app/filedialog.h"
 #include "app/pulseclock.h"
@@ -89,18 +90,30 @@ void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
 
 void Session::Post(const QString &line) { emit DebugLine(line); }
 
-void Session::WriteTrafficLine(const QString &line)
+void Session::WriteTrafficLine(const QString &line) { Write(line, true, Stamp(QTime()), QString()); }
+
+void Session::WriteTextLine(const QString &line) { Write(line, false, Stamp(QTime()), QString()); }
+
+// Logged always; shown as one row always, wrapped only while echo and display are on.
+void Session::Write(const QString &line, bool wrap, const QString &stamp, const QString &delay)
 {
-    Log.WriteLine(line);
-    if (EchoEnabled && Displayed)
-        emit TrafficLine(line, true);
+    if (stamp.isEmpty())
+        Log.WriteLine(line);
+    else
+        Log.WriteLine(stamp + ' ' + line + (delay.isEmpty() ? QString() : ' ' + delay));
+    if (!wrap || (EchoEnabled && Displayed))
+        emit TrafficLine(line, wrap, stamp, delay);
 }
 
-void Session::WriteTextLine(const QString &line)
+// Empty while timestamps are off; a null time is now.
+QString Session::Stamp(const QTime &time) const
 {
-    emit TrafficLine(line, false);
-    Log.WriteLine(line);
+    if (!Timestamps)
+        return QString();
+    return (time.isNull() ? QTime::currentTime() : time).toString("HH:mm:ss.zzz");
 }
+
+void Session::SetTimestamps(bool on) { Timestamps = on; }
 
 // Told only when it changes: a flood completes a packet every few bytes.
 void Session::ShowPartial(bool present)
@@ -171,7 +184,11 @@ void Session::tmr1_Timer(qint32)
 
 // ---- Outbound command, inbound packets, key byte ------------------------------
 
-void Session::SendBytes(const QByteArray &bytes) { Pipe.SendPipePacket(bytes); }
+void Session::SendBytes(const QByteArray &bytes)
+{
+    Pipe.SendPipePacket(bytes);
+    SinceCommand.start();
+}
 
 void Session::SendCommand()
 {
@@ -211,6 +228,11 @@ void Session::ProcessInbound()
         if (byte == -1)
             break;
         ++count;
+        // A packet's time is when its first byte is taken from the link.
+        if (Timestamps && Inbound.InState == 1) {
+            PacketTime = QTime::currentTime();
+            PacketDelayNs = SinceCommand.isValid() ? SinceCommand.nsecsElapsed() : -1;
+        }
         if (Inbound.Feed(quint8(byte), post))
             CheckMatchPacket();
         // A serial tick is bounded; the rest waits in the driver for the next one.
@@ -224,7 +246,10 @@ void Session::ProcessInbound()
 void Session::CheckMatchPacket()
 {
     const bool matched = PacketMatches(Inbound.InLine, MatchText);
-    WriteTrafficLine(Inbound.InLine);
+    const QString delay = Timestamps && PacketDelayNs >= 0
+                              ? QString("(+%1 ms)").arg(PacketDelayNs / 1e6, 0, 'f', 3)
+                              : QString();
+    Write(Inbound.InLine, true, Stamp(PacketTime), delay);
     Inbound.InLine.clear();
     ShowPartial(false);
     if (matched)

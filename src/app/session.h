@@ -1,5 +1,7 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTime>
 #include <QString>
 #include <memory>
 
@@ -48,6 +50,9 @@ public:
     void UpdateKeyByte(const QString &typed);
     void ClearTraffic();
     void ToggleDisplay();
+    // Each traffic line starts with the time; an inbound packet also shows the time
+    // since the last command was handed to the link.
+    void SetTimestamps(bool on);
 
     // Log and script files; the file dialog is asked for the name.
     void SelectLogFile();
@@ -73,8 +78,9 @@ public:
 
 signals:
     void DebugLine(const QString &line);
-    // A traffic line to show: wrapped at 19 bytes a row, or as one row.
-    void TrafficLine(const QString &line, bool wrap);
+    // A traffic line to show: wrapped at 19 bytes a row, or as one row. With
+    // timestamps on, stamp is its time and delay an inbound packet's "(+x ms)".
+    void TrafficLine(const QString &line, bool wrap, const QString &stamp, const QString &delay);
     void LinkStatus(const QString &text);
     void PartialPacket(bool present);
     void KeyByteText(const QString &text);
@@ -89,6 +95,8 @@ private:
     void Post(const QString &line);
     void WriteTrafficLine(const QString &line) override;
     void WriteTextLine(const QString &line) override;
+    void Write(const QString &line, bool wrap, const QString &stamp, const QString &delay);
+    QString Stamp(const QTime &time) const;
     void SendBytes(const QByteArray &bytes);
     void SendCommandText();
     void ShowPartial(bool present);
@@ -139,4 +147,8 @@ private:
     QString Command;
     QString MatchText;
     QString DelayText;
+    bool Timestamps = false;
+    QElapsedTimer SinceCommand; // since the last command was handed to the link
+    QTime PacketTime;           // when the packet being framed began
+    qint64 PacketDelayNs = -1;  // SinceCommand then; -1 before any command
 };

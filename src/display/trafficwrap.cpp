@@ -26,3 +26,14 @@ QStringList WrapTrafficLine(const QString &line)
         rows << indented(p, n - p - 1);
     return rows;
 }
+
+QStringList StampedRows(const QString &line, bool wrap, const QString &stamp, const QString &delay)
+{
+    QStringList rows = wrap ? WrapTrafficLine(line) : QStringList{line};
+    const QString indent(stamp.size() + 1, QLatin1Char(' '));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        rows[i].prepend(i == 0 ? stamp + QLatin1Char(' ') : indent);
+    if (!delay.isEmpty()) // one row reads as the log's line; a wrapped last row lost its trailing space
+        rows.last().append(rows.size() == 1 ? QLatin1String(" ") : QLatin1String("  ")).append(delay);
+    return rows;
+}

@@ -7,32 +7,14 @@
 #include <QShortcut>
 
 #include "app/session.h"
+#include "display/trafficwrap.h"
+#include "windows/clientarea.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/frmabout.h"
 #include "windows/twips.h"
 
 namespace {
-QPushButton *Button(QWidget *parent, const char *name, const QString &caption, const QRect &where)
-{
-    auto *button = Place(new QPushButton(caption), parent, name, where);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit *TextBox(QWidget *parent, const char *name, const QRect &where, const QString &accessibleName)
-{
-    return Place(new QLineEdit, parent, name, where, accessibleName);
-}
-
-// Labels read left-aligned; one that stands left of its box is right-aligned against
-// it, so that a longer text grows away from the box.
-void Label(QWidget *parent, const char *name, const QString &caption, const QRect &where,
-           Qt::Alignment alignment = Qt::AlignLeft)
-{
-    Place(new QLabel(caption), parent, name, where)->setAlignment(alignment | Qt::AlignVCenter);
-}
-
 // "Courier New" where installed, else the desktop's monospaced font; either at the
 // size of the other text, so that a row of 19 bytes fits the window.
 QFont TrafficFont(QFont font)
@@ -71,12 +53,15 @@ Form1::Form1(Session &session, PortTable *ports)
 void Form1::ShowSession()
 {
     connect(&Run, &Session::DebugLine, this, &Form1::PostMsg2);
-    connect(&Run, &Session::TrafficLine, this, [this](const QString &line, bool wrap) {
-        if (wrap)
-            TrafficWindow.AppendWrapped(line);
-        else
-            TrafficWindow.AppendRow(line);
-    });
+    connect(&Run, &Session::TrafficLine, this,
+            [this](const QString &line, bool wrap, const QString &stamp, const QString &delay) {
+                if (!stamp.isEmpty())
+                    TrafficWindow.AppendRows(StampedRows(line, wrap, stamp, delay));
+                else if (wrap)
+                    TrafficWindow.AppendWrapped(line);
+                else
+                    TrafficWindow.AppendRow(line);
+            });
     connect(&Run, &Session::LinkStatus, Text3, &QLineEdit::setText);
     connect(&Run, &Session::PartialPacket, CommFlush, &QPushButton::setEnabled);
     connect(&Run, &Session::KeyByteText, this, [this](const QString &text) {
@@ -99,6 +84,7 @@ void Form1::ShowSession()
         CloseLogFile->setEnabled(!text.isEmpty());
     });
     connect(Text5, &QLineEdit::textChanged, &Run, &Session::SetCommandText);
+    Text5->installEventFilter(this);
     connect(MatchMsg, &QLineEdit::textChanged, &Run, &Session::SetMatchText);
     connect(Text7, &QLineEdit::textChanged, &Run, &Session::SetScriptDelayText);
 }
@@ -111,6 +97,13 @@ void Form1::BuildMenus()
     exitApp->setObjectName("ExitApp");
     connect(exitApp, &QAction::triggered, this, &Form1::ExitApp_Click);
 
+    QMenu *viewMenu = menuBar()->addMenu("&View");
+    viewMenu->setObjectName("ViewMenu");
+    QAction *timestamps = viewMenu->addAction("&Timestamps");
+    timestamps->setObjectName("ViewTimestamps");
+    timestamps->setCheckable(true);
+    connect(timestamps, &QAction::toggled, &Run, &Session::SetTimestamps);
+
     QMenu *helpMenu = menuBar()->addMenu("&Help");
     helpMenu->setObjectName("menuHelp");
     QAction *about = helpMenu->addAction("&About");
@@ -120,9 +113,8 @@ void Form1::BuildMenus()
 
 void Form1::BuildControls()
 {
-    auto *area = new QWidget;
+    auto *area = new ClientArea(QSize(Twips(7215), Twips(8175)));
     area->setObjectName("Form1Client");
-    area->setFixedSize(Twips(7215), Twips(8175));
     setCentralWidget(area);
 
     Place(List1, area, "List1", TwipsRect(120, 0, 6855, 2370), "Comm's");
@@ -165,6 +157,8 @@ void Form1::BuildControls()
     ClearDebugWindow = Button(area, "ClearDebugWindow", "Clear Debug", TwipsRect(240, 7200, 1695, 255));
     Place(List2, area, "List2", TwipsRect(2160, 7200, 4815, 840), "Debug");
     AbortProgram = Button(area, "AbortProgram", "Exit / Abort", TwipsRect(240, 7680, 1695, 375));
+
+    area->Grow(List1, {List1, List2, Text5, MatchMsg, Text6, Text2, Text3});
 
     const std::pair<QPushButton *, void (Form1::*)()> handlers[] = {
         {ClearCommWindow, &Form1::ClearCommWindow_Click}, {CommDisplayControl, &Form1::CommDisplayControl_Click},
@@ -210,6 +204,7 @@ void Form1::PostMsg2(const QString &line) { DebugWindow.AppendRow(line); }
 void Form1::SendCommand_Click()
 {
     Run.SendCommand();
+    History.Add(Text5->text());
     Text5->selectAll();
     Text5->setFocus();
 }
@@ -222,6 +217,19 @@ void Form1::ShowCommandText(const QString &text)
     const int cursor = Text5->cursorPosition();
     Text5->setText(text);
     Text5->setCursorPosition(qMin(cursor, int(text.size())));
+}
+
+// Up and Down in the command box walk the commands sent.
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Text5 || event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down)
+        return false;
+    if (const auto command = key == Qt::Key_Up ? History.Older() : History.Newer())
+        Text5->setText(*command);
+    return true;
 }
 
 void Form1::CommFlush_Click() { Run.CommFlush(); }

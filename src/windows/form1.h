@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "app/commandhistory.h"
 #include "windows/frmabout.h"
 #include "windows/linewindow.h"
 
@@ -71,6 +72,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildControls();
@@ -78,6 +80,7 @@ private:
     void ShowSession();
     void ShowCommandText(const QString &text);
 
+    CommandHistory History;
     LineWindow TrafficWindow;
     LineWindow DebugWindow;
     Form2 *Config = nullptr;

@@ -1,4 +1,7 @@
 #pragma once
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRect>
 #include <QWidget>
 
@@ -25,4 +28,24 @@ Widget *Place(Widget *widget, QWidget *parent, const QString &name, const QRect 
     if (!accessibleName.isEmpty())
         widget->setAccessibleName(accessibleName);
     return widget;
+}
+
+inline QPushButton *Button(QWidget *parent, const char *name, const QString &caption, const QRect &where)
+{
+    auto *button = Place(new QPushButton(caption), parent, name, where);
+    button->setAutoDefault(false);
+    return button;
+}
+
+inline QLineEdit *TextBox(QWidget *parent, const char *name, const QRect &where, const QString &accessibleName)
+{
+    return Place(new QLineEdit, parent, name, where, accessibleName);
+}
+
+// Labels read left-aligned; one that stands left of its box is right-aligned against
+// it, so that a longer text grows away from the box.
+inline void Label(QWidget *parent, const char *name, const QString &caption, const QRect &where,
+           Qt::Alignment alignment = Qt::AlignLeft)
+{
+    Place(new QLabel(caption), parent, name, where)->setAlignment(alignment | Qt::AlignVCenter);
 }
