@@ -7,7 +7,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-foreach(path bin/quillon bin/quillon-device share/applications/quillon.desktop
+foreach(path bin/quillon bin/quillon-run bin/quillon-device share/applications/quillon.desktop
              share/icons/hicolor/scalable/apps/quillon.svg)
   if(NOT EXISTS ${PREFIX}/${path})
     message(FATAL_ERROR "not installed: ${path}")

@@ -1,0 +1,72 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "app/filedialog.h"
+#include "app/session.h"
+#include "datapipe/qtserialdriver.h"
+#include "datapipe/tcpsocketcontrol.h"
+
+// What quillon-run was asked to do.
+struct RunOptions {
+    QString host;          // TCP: the device's address and port
+    quint16 port = 0;
+    QString device;        // serial: the device COM1 opens, at comSpeed (1..5)
+    qint16 comSpeed = 2;
+    QString key;           // key byte text; empty leaves the key at 00
+    QString delay = "1000"; // the script delay box
+    QString match, reply;  // the match packet and the command that answers it
+    QString log;           // log file; empty for none
+    bool timestamps = false;
+    int waitMs = 1000;     // after the script completes
+    int timeoutS = 0;      // the whole run; 0: none
+    QString script;
+};
+
+// Parses quillon-run's arguments. Returns 0 with *options filled, 2 after printing a
+// usage error to stderr, or -1 after printing help or the version to stdout.
+int ParseRunOptions(const QStringList &arguments, RunOptions *options);
+
+// A file dialog that answers with a name given in advance.
+class NamedFile : public FileDialog {
+public:
+    QString Name;
+    bool Ask(const FileRequest &, QString *name) override
+    {
+        *name = Name;
+        return true;
+    }
+};
+
+// One run without a window: the session a window would drive, driven in the order a
+// user does it (log, link, script), with what the window would show written to stdout
+// (traffic) and stderr (Debug). Finished carries the exit code.
+class Runner : public QObject {
+    Q_OBJECT
+public:
+    explicit Runner(const RunOptions &options, QObject *parent = nullptr);
+    // Call from the event loop.
+    void Start();
+
+signals:
+    void Finished(int code);
+
+private:
+    void StartScript();
+    void ScriptStatusChanged(const QString &text);
+    void LinkStatusChanged(const QString &text);
+    void Fail(const QString &why);
+    void Finish(int code);
+    void Close(int code);
+
+    RunOptions Options;
+    QtSerialDriver Driver;
+    TcpSocketControl Socket;
+    NamedFile Files;
+    Session Run;
+    QString ScriptState;
+    bool LinkUp = false;
+    bool LogOpen = false;
+    bool Finishing = false;
+};
