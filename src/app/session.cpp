@@ -7,6 +7,7 @@
 #include "app/pulseclock.h"
 #include "datapipe/serialresult.h"
 #include "datapipe/socketcontrol.h"
+#include "display/trafficwrap.h"
 #include "protocol/hextext.h"
 #include "protocol/keybyte.h"
 #include "protocol/matchpacket.h"
@@ -97,10 +98,7 @@ void Session::WriteTextLine(const QString &line) { Write(line, false, Stamp(QTim
 // Logged always; shown as one row always, wrapped only while echo and display are on.
 void Session::Write(const QString &line, bool wrap, const QString &stamp, const QString &delay)
 {
-    if (stamp.isEmpty())
-        Log.WriteLine(line);
-    else
-        Log.WriteLine(stamp + ' ' + line + (delay.isEmpty() ? QString() : ' ' + delay));
+    Log.WriteLine(StampedLine(line, stamp, delay));
     if (!wrap || (EchoEnabled && Displayed))
         emit TrafficLine(line, wrap, stamp, delay);
 }

@@ -27,6 +27,13 @@ QStringList WrapTrafficLine(const QString &line)
     return rows;
 }
 
+QString StampedLine(const QString &line, const QString &stamp, const QString &delay)
+{
+    if (stamp.isEmpty())
+        return line;
+    return stamp + QLatin1Char(' ') + line + (delay.isEmpty() ? QString() : QLatin1Char(' ') + delay);
+}
+
 QStringList StampedRows(const QString &line, bool wrap, const QString &stamp, const QString &delay)
 {
     QStringList rows = wrap ? WrapTrafficLine(line) : QStringList{line};

@@ -1,4 +1,5 @@
 #include "run/runner.h"
+#include "display/trafficwrap.h"
 
 #include <QCommandLineParser>
 #include <QTimer>
@@ -149,10 +150,7 @@ Runner::Runner(const RunOptions &options, QObject *parent)
     // Whole, as the log has it.
     connect(&Run, &Session::TrafficLine, this,
             [](const QString &line, bool, const QString &stamp, const QString &delay) {
-                if (stamp.isEmpty())
-                    Print(stdout, line);
-                else
-                    Print(stdout, stamp + ' ' + line + (delay.isEmpty() ? QString() : ' ' + delay));
+                Print(stdout, StampedLine(line, stamp, delay));
             });
     connect(&Run, &Session::ScriptStatus, this, &Runner::ScriptStatusChanged);
     connect(&Run, &Session::LinkStatus, this, &Runner::LinkStatusChanged);
