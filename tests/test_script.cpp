@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -217,6 +218,28 @@ private slots:
         QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
         QVERIFY(sent < 0 || host.sent.size() == sent);
         QVERIFY(debug.isEmpty() || host.events.contains(debug));
+    }
+
+    // A script on a pipe never holds up the window: what waits in it runs, then it ends.
+    void fifoScriptRunsWhatIsWaitingAndEnds_data()
+    {
+        QTest::addColumn<QByteArray>("waiting"); // null: no writer at all
+        QTest::newRow("no writer") << QByteArray();
+        QTest::newRow("writer stays open") << QByteArray("01\n02");
+    }
+    void fifoScriptRunsWhatIsWaitingAndEnds()
+    {
+        QFETCH(QByteArray, waiting);
+        const QString path = dir.filePath(QTest::currentDataTag());
+        QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+        QFile writer(path); // read-write, so its open does not wait for a reader
+        if (!waiting.isNull())
+            QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Unbuffered) && writer.write(waiting) == 5);
+        Select(path);
+        runner->SendScriptFile_Click();
+        RunToEnd();
+        QCOMPARE(host.sent.size(), waiting.isNull() ? 0 : 2);
+        QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
     }
 
     void selectAsksForAScriptFile()
