@@ -1,6 +1,7 @@
 #include "display/logfile.h"
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 const QDateTime Fixed(QDate(2024, 3, 7), QTime(9, 5, 4));
@@ -54,6 +55,18 @@ private slots:
         QVERIFY(!Log.Open(Dir.path(), Fixed)); // a folder, not a file
         QVERIFY(!Log.LogActive && Log.LogFileName.isEmpty());
         QVERIFY(Failures.isEmpty()); // the caller reports a failed Open
+    }
+
+    void aFifoNeverHoldsUpTheOpen()
+    {
+        QCOMPARE(mkfifo(QFile::encodeName(Path), 0600), 0);
+        QVERIFY(!Log.Open(Path, Fixed)); // no reader: refused at once
+        QCOMPARE(Log.ErrorText(), QString("No such device or address"));
+        QFile reader(Path); // read-write, so its open does not wait for a writer
+        QVERIFY(reader.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        QVERIFY(Log.Open(Path, Fixed));
+        Log.Flush();
+        QCOMPARE(reader.read(Header(Path).size()), Header(Path));
     }
 
     void aLargeBacklogIsHandedOverWithoutWaitingForFlush()

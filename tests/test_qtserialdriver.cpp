@@ -176,12 +176,17 @@ private slots:
         QCOMPARE(OpenOn(device.fileName(), 2), PermissionDenied);
     }
 
-    void hangUpLosesThePortUntilUnInitialized()
+    void hangUpLosesThePortOnceReceivedBytesAreTakenUntilUnInitialized()
     {
         auto *serial = Driver->findChild<QSerialPort *>();
         QVERIFY(serial);
+        const QByteArray bytes = "the last bytes before the plug came out";
+        QVERIFY(Line.Write(bytes));
+        QTRY_COMPARE(serial->bytesAvailable(), bytes.size()); // received, none taken yet
         Line.CloseMaster();
         QTRY_VERIFY(!serial->isOpen()); // else Qt spins on the dead line
+        QCOMPARE(Driver->PutByte(1, 0), PortLost);
+        QCOMPARE(Collect(bytes.size() + 1), bytes);
         EveryCallAnswers(1, PortLost);
         QCOMPARE(Driver->InitializePort(1, 0, 0, 0, 9, 0, 8192, 8192, 0), PortLost);
         QCOMPARE(Driver->UnInitializePort(1), Success);

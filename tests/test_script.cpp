@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -77,25 +78,31 @@ private slots:
         runner = std::make_unique<ScriptRunner>(host, dialog);
     }
 
-    void readerSplitsLinesAtCrLfAndLoneCr_data()
+    void readerSplitsLinesAtCrLfLoneCrAndLoneLf_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QList<QByteArray>>("lines");
         QTest::newRow("crlf") << QByteArray("01\r\n02\r\n") << QList<QByteArray>{"01", "02"};
         QTest::newRow("lone cr") << QByteArray("01\r02\r") << QList<QByteArray>{"01", "02"};
-        QTest::newRow("lf only is one line") << QByteArray("01\n02\n") << QList<QByteArray>{"01\n02\n"};
+        QTest::newRow("lone lf") << QByteArray("01\n02\n") << QList<QByteArray>{"01", "02"};
         QTest::newRow("cr cr lf") << QByteArray("01\r\r\n02") << QList<QByteArray>{"01", "", "02"};
-        QTest::newRow("lf cr") << QByteArray("01\n\r02") << QList<QByteArray>{"01\n", "02"};
+        QTest::newRow("lf cr") << QByteArray("01\n\r02") << QList<QByteArray>{"01", "", "02"};
+        QTest::newRow("mixed") << QByteArray("01\r\n\n02\r03\n") << QList<QByteArray>{"01", "", "02", "03"};
         QTest::newRow("empty file") << QByteArray() << QList<QByteArray>{};
         const QByteArray head(ScriptLineReader::ChunkSize - 1, 'A'), head2 = head.left(head.size() - 1);
         QTest::newRow("crlf across chunks") << head + "\r\nB" << QList<QByteArray>{head, "B"};
         QTest::newRow("cr ends a chunk") << head + "\rB" << QList<QByteArray>{head, "B"};
         QTest::newRow("crlf fills a chunk") << head2 + "\r\n" << QList<QByteArray>{head2};
         QTest::newRow("crlf fills a chunk, more follows") << head2 + "\r\nB" << QList<QByteArray>{head2, "B"};
-        const QByteArray big(1 << 20, '5');
-        QTest::newRow("1 MB without terminator") << big << QList<QByteArray>{big};
+        QTest::newRow("lf ends a chunk") << head + "\nB" << QList<QByteArray>{head, "B"};
+        // A longer line comes back cut; the rest, up to its end, is dropped.
+        const QByteArray big(1 << 20, '5'), cut = big.left(ScriptLineReader::MaxLineLength);
+        QTest::newRow("1 MB without terminator") << big << QList<QByteArray>{cut};
+        QTest::newRow("1 MB, then a line") << big + "\n01" << QList<QByteArray>{cut, "01"};
+        QTest::newRow("crlf across chunks of a dropped tail")
+            << big.left(2 * ScriptLineReader::ChunkSize - 1) + "\r\n01" << QList<QByteArray>{cut, "01"};
     }
-    void readerSplitsLinesAtCrLfAndLoneCr()
+    void readerSplitsLinesAtCrLfLoneCrAndLoneLf()
     {
         QFETCH(QByteArray, content);
         QFile file(WriteFile(content));
@@ -192,10 +199,13 @@ private slots:
         const QByteArray full = QByteArray("7F ").repeated(ScriptRunner::LineCapacity);
         const QString skipped = QStringLiteral("D:Script line longer than 4097 bytes skipped.");
         QTest::newRow("empty") << QByteArray() << 0 << "";
-        QTest::newRow("lf only is one bad line") << QByteArray("01\n02\n") << 0 << "D:Error in command string.";
+        QTest::newRow("lf line ends") << QByteArray("01\n02\n") << 2 << "";
         QTest::newRow("no line ending") << QByteArray("01 02 03") << 1 << "";
         QTest::newRow("full line, one more") << full + "\r\n" + full + "7F\r\n02" << 2 << skipped;
         QTest::newRow("1 MB line") << QByteArray("AB ").repeated(350000) + "\r\n01" << 1 << skipped;
+        // Cut to the reader's limit, a line of wide characters must still be refused whole.
+        QTest::newRow("long line of 4-byte characters")
+            << QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x80 ").repeated(4098) + "\r\n01" << 1 << skipped;
         QTest::newRow("binary") << binary << -1 << "";
     }
     void oddFilesRunToTheEnd()
@@ -208,6 +218,28 @@ private slots:
         QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
         QVERIFY(sent < 0 || host.sent.size() == sent);
         QVERIFY(debug.isEmpty() || host.events.contains(debug));
+    }
+
+    // A script on a pipe never holds up the window: what waits in it runs, then it ends.
+    void fifoScriptRunsWhatIsWaitingAndEnds_data()
+    {
+        QTest::addColumn<QByteArray>("waiting"); // null: no writer at all
+        QTest::newRow("no writer") << QByteArray();
+        QTest::newRow("writer stays open") << QByteArray("01\n02");
+    }
+    void fifoScriptRunsWhatIsWaitingAndEnds()
+    {
+        QFETCH(QByteArray, waiting);
+        const QString path = dir.filePath(QTest::currentDataTag());
+        QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+        QFile writer(path); // read-write, so its open does not wait for a reader
+        if (!waiting.isNull())
+            QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Unbuffered) && writer.write(waiting) == 5);
+        Select(path);
+        runner->SendScriptFile_Click();
+        RunToEnd();
+        QCOMPARE(host.sent.size(), waiting.isNull() ? 0 : 2);
+        QCOMPARE(host.events.last(), QStringLiteral("M:### Script file completed."));
     }
 
     void selectAsksForAScriptFile()

@@ -47,6 +47,16 @@ std::tuple<bool, QString, int> SortKey(const QString &device)
     return {!usb, device.left(digits), device.mid(digits).toInt()};
 }
 
+// Closing drops the port's buffer, so what it holds is kept first. On a hang-up the
+// system has already discarded the line's input: the buffer is all there is.
+void KeepAndClose(QByteArray &left, QSerialPort &port)
+{
+    if (!port.isOpen())
+        return;
+    left += port.readAll();
+    port.close();
+}
+
 } // namespace
 
 QtSerialDriver::QtSerialDriver(QObject *parent) : QObject(parent) {}
@@ -96,16 +106,26 @@ QtSerialDriver::Slot *QtSerialDriver::Usable(int port, int &result)
     return result == Success ? slot : nullptr;
 }
 
+QtSerialDriver::Slot *QtSerialDriver::LostSlot(int port)
+{
+    if (port < 1 || port > PortCount || !Slots[port - 1].Port || !Slots[port - 1].Lost)
+        return nullptr;
+    Slot *slot = &Slots[port - 1];
+    KeepAndClose(slot->Left, *slot->Port);
+    return slot;
+}
+
 void QtSerialDriver::PortError(Slot *slot, QSerialPort::SerialPortError error)
 {
     // A vanished device raises these again on every event loop turn until the handle
     // is closed. Closing inside the port's own read notification would delete the
-    // notifier under it, so the close runs on the next turn; calls see Lost at once.
+    // notifier under it, so the close runs on the next turn, or at the next call that
+    // reads; calls see Lost at once.
     if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) || slot->Lost)
         return;
     slot->Lost = true;
     QSerialPort *port = slot->Port;
-    QMetaObject::invokeMethod(port, [port] { port->close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(port, [slot, port] { KeepAndClose(slot->Left, *port); }, Qt::QueuedConnection);
 }
 
 int QtSerialDriver::InitializePort(int port, int, int, int, int, int, int, int, int)
@@ -210,14 +230,18 @@ int QtSerialDriver::FlushTransmitBuffer(int port)
 }
 
 // Received bytes are already waiting in the port's buffer; the packet call only
-// tells the caller whether the port still works.
+// tells the caller whether the port still works, or has bytes from before its loss.
 int QtSerialDriver::ser_rs232_getpacket(int port, int, char *)
 {
+    if (const Slot *slot = LostSlot(port); slot && slot->LeftAt < slot->Left.size())
+        return Success;
     return Check(port);
 }
 
 int QtSerialDriver::GetByte(int port)
 {
+    if (Slot *slot = LostSlot(port))
+        return slot->LeftAt < slot->Left.size() ? uchar(slot->Left.at(slot->LeftAt++)) : -1;
     int result;
     Slot *slot = Usable(port, result);
     char byte;
@@ -280,5 +304,7 @@ int QtSerialDriver::UnInitializePort(int port)
     delete slot->Port;
     slot->Port = nullptr;
     slot->Lost = false;
+    slot->Left.clear();
+    slot->LeftAt = 0;
     return Success;
 }

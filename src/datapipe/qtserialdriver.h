@@ -7,7 +7,9 @@
 
 // The serial driver layer over QSerialPort, for COM1..COM8. Every port is opened
 // 8N1 without flow control, and received bytes wait in QSerialPort's unbounded
-// buffer, filled by the event loop, until GetByte takes them.
+// buffer, filled by the event loop, until GetByte takes them. When the device goes
+// away, the bytes received before are still handed out; only then does the packet
+// call answer PortLost.
 class QtSerialDriver : public QObject, public SerialDriver, public PortTable {
     Q_OBJECT
 public:
@@ -49,10 +51,14 @@ private:
         QSerialPort *Port = nullptr;  // set from InitializePort to UnInitializePort
         qint32 SpeedCode = 0;
         bool Lost = false;            // the device went away; the handle is closed
+        QByteArray Left;              // received before the loss, taken from LeftAt on
+        qsizetype LeftAt = 0;
     };
 
     // The slot of an open, working port, else nullptr; result gets the answer either way.
     Slot *Usable(int port, int &result);
+    // The slot of a lost port, its received bytes moved to Left, else nullptr.
+    Slot *LostSlot(int port);
     int Check(int port);
     void PortError(Slot *slot, QSerialPort::SerialPortError error);
     int Flush(int port, QSerialPort::Direction direction);

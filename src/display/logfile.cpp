@@ -1,4 +1,5 @@
 #include "display/logfile.h"
+#include "display/safeopen.h"
 
 namespace {
 const int FlushAt = 64 * 1024; // bounds memory during a long burst
@@ -9,7 +10,7 @@ bool LogFile::Open(const QString &path, const QDateTime &now)
     Close();
     File.setFileName(path);
     // Unbuffered: every Flush is one write(2), so nothing waits inside QFile.
-    if (!File.open(QIODevice::Append | QIODevice::Unbuffered))
+    if (!OpenWithoutBlocking(File, QIODevice::Append | QIODevice::Unbuffered))
         return false;
     LogActive = true;
     LogFileName = path;

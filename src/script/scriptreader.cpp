@@ -1,9 +1,11 @@
 #include "script/scriptreader.h"
 #include "protocol/hextext.h"
 #include <QIODevice>
+#include <algorithm>
 #include <cmath>
 
-ScriptLineReader::ScriptLineReader(QIODevice &device) : device_(device)
+ScriptLineReader::ScriptLineReader(QIODevice &device, qsizetype maxLineLength)
+    : device_(device), maxLineLength_(maxLineLength)
 {
     Fill();
 }
@@ -21,25 +23,31 @@ bool ScriptLineReader::Fill()
     return !buffer_.isEmpty();
 }
 
+void ScriptLineReader::SkipLineEnd()
+{
+    const bool cr = buffer_.at(pos_ - 1) == '\r';
+    if (pos_ == buffer_.size())
+        Fill();
+    if (cr && pos_ < buffer_.size() && buffer_.at(pos_) == '\n' && ++pos_ == buffer_.size())
+        Fill();
+}
+
 QByteArray ScriptLineReader::ReadLine()
 {
     QByteArray line;
     for (;;) {
-        const qsizetype cr = buffer_.indexOf('\r', pos_);
-        if (cr < 0) {
-            line.append(buffer_.constData() + pos_, buffer_.size() - pos_);
-            if (!Fill())
-                return line;
-            continue;
+        const char *from = buffer_.constData() + pos_;
+        const qsizetype left = buffer_.size() - pos_;
+        const char *end = std::find_if(from, from + left, [](char c) { return c == '\r' || c == '\n'; });
+        line.append(from, qMin(end - from, maxLineLength_ - line.size()));
+        pos_ += end - from;
+        if (pos_ < buffer_.size()) {
+            ++pos_;
+            SkipLineEnd();
+            return line;
         }
-        line.append(buffer_.constData() + pos_, cr - pos_);
-        pos_ = cr + 1;
-        // The LF of a CR LF may start the next chunk.
-        if (pos_ == buffer_.size())
-            Fill();
-        if (pos_ < buffer_.size() && buffer_[pos_] == '\n' && ++pos_ == buffer_.size())
-            Fill();
-        return line;
+        if (!Fill())
+            return line;
     }
 }
 

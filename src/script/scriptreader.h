@@ -4,21 +4,30 @@
 
 class QIODevice;
 
-// Reads a script file line by line. A line ends at CR LF or at a lone CR; a lone LF
-// stays inside the line, and the last line needs no terminator. A read error counts
-// as the end of the file, so a broken file ends the script instead of stalling it.
+// Reads a script file line by line. A line ends at CR LF, a lone CR or a lone LF, and
+// the last line needs no terminator. A read error counts as the end of the file, so a
+// broken file ends the script instead of stalling it.
+//
+// A line longer than maxLineLength comes back cut to that length and the rest of it is
+// dropped unkept, so an endless line cannot take all memory. The default holds the first
+// 4098 byte tokens of any line (three characters each, at most 12 bytes of UTF-8 before
+// upper-casing): a command the runner refuses as too long is still refused, cut or not.
 class ScriptLineReader {
 public:
     static constexpr qint64 ChunkSize = 64 * 1024;
+    static constexpr qsizetype MaxLineLength = 64 * 1024;
 
-    explicit ScriptLineReader(QIODevice &device);
+    explicit ScriptLineReader(QIODevice &device, qsizetype maxLineLength = MaxLineLength);
     bool AtEnd() const;
     QByteArray ReadLine();
 
 private:
     bool Fill();
+    // Moves pos_ past the line end at pos_ - 1, whose LF may start the next chunk.
+    void SkipLineEnd();
 
     QIODevice &device_;
+    const qsizetype maxLineLength_;
     QByteArray buffer_;
     qsizetype pos_ = 0; // next unread byte of buffer_; buffer_ is refilled once it is used up
 };

@@ -1,4 +1,5 @@
 #include "script/scriptrunner.h"
+#include "display/safeopen.h"
 #include "protocol/hextext.h"
 
 ScriptRunner::ScriptRunner(ScriptHost &host)
@@ -56,7 +57,7 @@ void ScriptRunner::SendScriptFile_Click()
     if (ScriptState == 1) {
         ScriptDelayCount = 0;
         file_.setFileName(ScriptFileName);
-        if (file_.open(QIODevice::ReadOnly)) {
+        if (OpenWithoutBlocking(file_, QIODevice::ReadOnly)) {
             reader_ = std::make_unique<ScriptLineReader>(file_);
             host_.WriteLogMarker(QStringLiteral("### Start Script File: ") + ScriptFileName);
             ScriptState = 2;

@@ -29,16 +29,18 @@ private:
     qint64 At = 0;
 };
 
-// A line ends at CR LF or a lone CR; a lone LF stays; the last line needs no end.
-QList<QByteArray> Split(const QByteArray &file)
+// A line ends at CR LF, a lone CR or a lone LF; the last line needs no end; a line
+// longer than maxLine keeps only its first maxLine bytes.
+QList<QByteArray> Split(const QByteArray &file, qsizetype maxLine)
 {
     QList<QByteArray> lines{QByteArray()};
     for (qsizetype i = 0; i < file.size(); ++i) {
-        if (file[i] != '\r') {
-            lines.last() += file[i];
+        if (file[i] != '\r' && file[i] != '\n') {
+            if (lines.last().size() < maxLine)
+                lines.last() += file[i];
             continue;
         }
-        if (i + 1 < file.size() && file[i + 1] == '\n')
+        if (file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n')
             ++i;
         if (i + 1 < file.size())
             lines << QByteArray();
@@ -54,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const QByteArray file(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    // The first byte sets the read size and, another way, the line limit.
+    const qsizetype maxLine = 1 + (data[0] ^ 0x5A);
     ShortReads device(file, 1 + data[0]);
-    ScriptLineReader reader(device);
+    ScriptLineReader reader(device, maxLine);
     QList<QByteArray> lines;
     while (!reader.AtEnd()) {
         lines << reader.ReadLine();
@@ -67,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
     }
     const int ticks = ScriptDelayTicks(QString::fromLatin1(file));
-    if (lines != Split(file) || ticks < 0 || ticks > 32767)
+    if (lines != Split(file, maxLine) || ticks < 0 || ticks > 32767)
         std::abort();
     return 0;
 }
