@@ -109,8 +109,10 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         ScriptLineReader reader(file);
         QList<QByteArray> lines;
-        while (!reader.AtEnd())
-            lines << reader.ReadLine();
+        while (!reader.AtEnd()) {
+            if (const auto line = reader.ReadLine())
+                lines << *line;
+        }
         QTEST(lines, "lines");
     }
 

@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 ScriptLineReader::ScriptLineReader(QIODevice &device, qsizetype maxLineLength)
     : device_(device), maxLineLength_(maxLineLength)
@@ -32,23 +33,23 @@ void ScriptLineReader::SkipLineEnd()
         Fill();
 }
 
-QByteArray ScriptLineReader::ReadLine()
+std::optional<QByteArray> ScriptLineReader::ReadLine()
 {
-    QByteArray line;
-    for (;;) {
+    for (int chunks = 0; chunks < ChunksPerCall; ++chunks) {
         const char *from = buffer_.constData() + pos_;
         const qsizetype left = buffer_.size() - pos_;
         const char *end = std::find_if(from, from + left, [](char c) { return c == '\r' || c == '\n'; });
-        line.append(from, qMin(end - from, maxLineLength_ - line.size()));
+        line_.append(from, qMin(end - from, maxLineLength_ - line_.size()));
         pos_ += end - from;
         if (pos_ < buffer_.size()) {
             ++pos_;
             SkipLineEnd();
-            return line;
+            return std::exchange(line_, QByteArray());
         }
         if (!Fill())
-            return line;
+            return std::exchange(line_, QByteArray());
     }
+    return std::nullopt;
 }
 
 ScriptLine ClassifyScriptLine(const QByteArray &raw)

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 class QIODevice;
 
@@ -9,17 +10,20 @@ class QIODevice;
 // broken file ends the script instead of stalling it.
 //
 // A line longer than maxLineLength comes back cut to that length and the rest of it is
-// dropped unkept, so an endless line cannot take all memory. The default holds the first
+// dropped unkept, so an endless line cannot take all memory. One call reads at most
+// ChunksPerCall chunks, so an endless line cannot hold up the window either: without
+// a line end by then, ReadLine answers nothing and goes on from there next time. The default holds the first
 // 4098 byte tokens of any line (three characters each, at most 12 bytes of UTF-8 before
 // upper-casing): a command the runner refuses as too long is still refused, cut or not.
 class ScriptLineReader {
 public:
     static constexpr qint64 ChunkSize = 64 * 1024;
     static constexpr qsizetype MaxLineLength = 64 * 1024;
+    static constexpr int ChunksPerCall = 16;
 
     explicit ScriptLineReader(QIODevice &device, qsizetype maxLineLength = MaxLineLength);
     bool AtEnd() const;
-    QByteArray ReadLine();
+    std::optional<QByteArray> ReadLine();
 
 private:
     bool Fill();
@@ -28,6 +32,7 @@ private:
 
     QIODevice &device_;
     const qsizetype maxLineLength_;
+    QByteArray line_; // the line being read, while a call ran out of chunks
     QByteArray buffer_;
     qsizetype pos_ = 0; // next unread byte of buffer_; buffer_ is refilled once it is used up
 };

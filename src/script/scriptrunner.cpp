@@ -105,7 +105,10 @@ void ScriptRunner::RunScriptStep()
             host_.WriteLogMarker(QStringLiteral("### Script file completed."));
             return;
         }
-        ScriptLine line = ClassifyScriptLine(reader_->ReadLine());
+        const std::optional<QByteArray> raw = reader_->ReadLine();
+        if (!raw)
+            return; // the rest of an endless line: passed over a little each tick
+        ScriptLine line = ClassifyScriptLine(*raw);
         switch (line.kind) {
         case ScriptLineKind::Blank:
         case ScriptLineKind::Comment:

@@ -62,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ScriptLineReader reader(device, maxLine);
     QList<QByteArray> lines;
     while (!reader.AtEnd()) {
-        lines << reader.ReadLine();
+        const std::optional<QByteArray> raw = reader.ReadLine();
+        if (!raw)
+            continue; // a long line goes on in the next call
+        lines << *raw;
         const ScriptLine line = ClassifyScriptLine(lines.last());
         const QString &text = line.text;
         if (line.kind == ScriptLineKind::Command
