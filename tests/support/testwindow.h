@@ -1,33 +1,106 @@
 #pragma once
-#include <QListWidget>
-#include <QStringList>
-#include <memory>
+#include <QtTest>
 
-#include "app/form1.h"
-#include "app/mainstartup.h"
+#include "app/session.h"
 #include "fakefiledialog.h"
 #include "fakeserialdriver.h"
 #include "fakesocketcontrol.h"
+#include "windows/form1.h"
+#include "windows/form2.h"
+#include "windows/form3.h"
 
-// The real main window, started as the program starts it, over the given serial
-// driver and socket and a file dialog answered in advance.
+// Brings the control's window to the front, as a user's click on it does; false
+// when the control is not on screen.
+inline bool Reach(QWidget *control)
+{
+    if (!control || !control->isVisible())
+        return false;
+    control->window()->activateWindow();
+    return QTest::qWaitFor([control] { return QApplication::activeWindow() == control->window(); });
+}
+
+// A user's click: a radio button on its indicator, any other button in its middle.
+inline void ClickOn(QAbstractButton *button)
+{
+    QVERIFY2(Reach(button), "no such button on screen");
+    const bool radio = qobject_cast<QRadioButton *>(button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, radio ? QPoint(8, button->height() / 2) : QPoint());
+}
+
+// Types over whatever the box holds: a click into it, Ctrl+A, then the keys.
+inline void Type(QLineEdit *box, const QString &text)
+{
+    QVERIFY2(Reach(box), "no such box on screen");
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+}
+
+// The program as main() starts it, over the given serial driver and socket and a
+// file dialog answered in advance, driven as a user drives it.
 template <typename Driver, typename Socket> struct WindowOver {
     Driver driver;
     Socket socket;
     FakeFileDialog files;
-    std::unique_ptr<Form1> form{MainStartUp::Main(driver, socket, files)};
+    Session session{driver, socket, files};
+    Form1 form{session, dynamic_cast<PortTable *>(&driver)};
 
-    Form1 *operator->() const { return form.get(); }
-
-    static QStringList Rows(const QListWidget *list)
+    WindowOver()
     {
+        form.show();
+        form.InitVariables();
+    }
+    Form1 *operator->() { return &form; }
+    template <typename Widget = QWidget> Widget *Find(const QString &name) { return form.findChild<Widget *>(name); }
+    // Presses a button of the main window or of one of its dialogs.
+    void Press(const QString &name) { ClickOn(Find<QAbstractButton>(name)); }
+
+    QStringList Rows(const QListWidget *list)
+    {
+        QCoreApplication::processEvents(); // rows reach the list when the loop is free
         QStringList rows;
         for (int i = 0; i < list->count(); ++i)
             rows.append(list->item(i)->text());
         return rows;
     }
-    QStringList Traffic() const { return Rows(form->List1); }
-    QStringList Debug() const { return Rows(form->List2); }
+    QStringList Traffic() { return Rows(form.List1); }
+    QStringList Debug() { return Rows(form.List2); }
+
+    // A button's name to press it, or "box=text" to type over the box.
+    void Do(const QString &step)
+    {
+        if (step.contains('='))
+            Type(Find<QLineEdit>(step.section('=', 0, 0)), step.section('=', 1));
+        else
+            Press(step);
+    }
+    // "Configure Comms", the steps, then Initialize; false when the last step's box did
+    // not take its text (a test must never reach for a real port or address).
+    bool Open(const QStringList &steps)
+    {
+        Press("ConfigComPort");
+        for (const QString &step : steps)
+            Do(step);
+        if (Find<QLineEdit>(steps.last().section('=', 0, 0))->text() != steps.last().section('=', 1))
+            return false;
+        Press("Initialize");
+        return true;
+    }
+    // Types over the key "Set Key" shows selected, then presses Enter (or Esc).
+    void SetKey(const QString &key, Qt::Key last = Qt::Key_Return)
+    {
+        Press("SetKeyByte");
+        // The dialog activates itself; a dialog is not active when only its owner is.
+        QVERIFY(QTest::qWaitFor([this] { return QApplication::activeWindow() == form.KeyDialog(); }));
+        QTest::keyClicks(QApplication::focusWidget(), key);
+        QTest::keyClick(QApplication::focusWidget(), last);
+    }
+    bool OpenLog(const QString &path)
+    {
+        files.Answers << path;
+        Press("SelectLogFile");
+        return session.LogActive();
+    }
 };
 
 // Over a fake serial driver and a fake socket.
