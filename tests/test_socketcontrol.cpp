@@ -1,38 +1,24 @@
+// The socket control against a server of its own on 127.0.0.1 in every case. A flood
+// through it, both ways, is met in test_session against the device simulator.
 #include "datapipe/tcpsocketcontrol.h"
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+#include <sys/socket.h>
 
-// Every case runs against a server of its own on 127.0.0.1.
 class TestSocketControl : public QObject {
     Q_OBJECT
     std::unique_ptr<QTcpServer> Server;
     std::unique_ptr<TcpSocketControl> Control;
-    QStringList Events;           // Connected, ConnectFailed and PeerClosed, as raised
-    QString Reason;               // the last reason given
-    QByteArray Got;               // what Take has taken
+    QStringList Events; // Connected, ConnectFailed and PeerClosed as raised, each with its reason
+    QByteArray Got;     // every arrival, taken as the data pipe takes it
 
-    QTcpSocket *Socket() { return Control->findChild<QTcpSocket *>(); }
-    // Takes every arrival, as the data pipe does.
-    void Take()
-    {
-        connect(Control.get(), &SocketControl::DataArrival, this, [this](qint64 bytesTotal) {
-            QByteArray chunk;
-            Control->GetData(chunk);
-            Got += chunk;
-            QCOMPARE(chunk.size(), bytesTotal);
-            // The bounded read buffer makes TCP hold a flood back.
-            QVERIFY(chunk.size() <= TcpSocketControl::ReadBufferSize);
-        });
-    }
-    // Connects the control to the server and answers the server's end of the link; nullptr
-    // when the outcome came before Connect returned (it must come later) or never came.
+    // Connects and answers the server's end; nullptr when the outcome came before Connect
+    // returned (it must come later) or never came.
     QTcpSocket *Open()
     {
-        Events.clear();
         Control->Connect();
-        if (!Events.isEmpty() || Control->IsOpen()
-            || !QTest::qWaitFor([this] { return Events.contains("Connected") && Server->hasPendingConnections(); }))
+        if (!Events.isEmpty() || !QTest::qWaitFor([this] { return Server->hasPendingConnections() && Control->IsOpen(); }))
             return nullptr;
         return Server->nextPendingConnection();
     }
@@ -47,55 +33,32 @@ private slots:
         Control->RemotePort = Server->serverPort();
         Events.clear();
         Got.clear();
-        const auto record = [this](const char *event) {
-            return [this, event](const QString &reason = QString()) { Events << event; Reason = reason; };
-        };
-        connect(Control.get(), &SocketControl::Connected, this, record("Connected"));
-        connect(Control.get(), &SocketControl::ConnectFailed, this, record("ConnectFailed"));
-        connect(Control.get(), &SocketControl::PeerClosed, this, record("PeerClosed"));
-    }
-
-    void bytesCrossTheLinkWholeAndInOrder_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::newRow("a few") << 3;
-        QTest::newRow("1 MB burst") << 1024 * 1024;
-    }
-    void bytesCrossTheLinkWholeAndInOrder()
-    {
-        QFETCH(int, size);
-        QTcpSocket *peer = Open();
-        QVERIFY(peer);
-        QVERIFY(Control->IsOpen());
-        QCOMPARE(Socket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-        Take();
-        QByteArray sent; // numbers in a row: a chunk lost, doubled or swapped shows
-        for (int i = 0; sent.size() < size; ++i)
-            sent += QByteArray::number(i) + ' ';
-        sent.truncate(size);
-        Control->SendData(sent);
-        peer->write(sent);
-        QByteArray atPeer;
-        QTRY_VERIFY_WITH_TIMEOUT((atPeer += peer->readAll()).size() >= size && Got.size() >= size, 30000);
-        QCOMPARE(atPeer, sent);
-        QCOMPARE(Got, sent);
+        connect(Control.get(), &SocketControl::Connected, this, [this] { Events << "Connected"; });
+        connect(Control.get(), &SocketControl::ConnectFailed, this, [this](const QString &why) { Events << "ConnectFailed" << why; });
+        connect(Control.get(), &SocketControl::PeerClosed, this, [this](const QString &why) { Events << "PeerClosed" << why; });
+        connect(Control.get(), &SocketControl::DataArrival, this, [this](qint64 bytesTotal) {
+            QByteArray chunk;
+            Control->GetData(chunk);
+            Got += chunk;
+            QCOMPARE(chunk.size(), bytesTotal);
+        });
     }
 
     void bytesLeftByAnIgnoredArrivalAreRaisedAgain()
     {
         QTcpSocket *peer = Open();
         QVERIFY(peer);
+        Control->disconnect(this); // this test takes the arrivals itself
         bool busy = false;
         connect(Control.get(), &SocketControl::DataArrival, this, [&] {
-            if (busy)
+            if (std::exchange(busy, true))
                 return;
-            busy = true;
             QByteArray chunk;
             Control->GetData(chunk);
             Got += chunk;
             if (Got == "first") { // more comes while this arrival is still being handled
                 peer->write("second");
-                QTRY_VERIFY(Socket()->bytesAvailable() > 0);
+                QTRY_VERIFY(Control->findChild<QTcpSocket *>()->bytesAvailable() > 0);
             }
             busy = false;
         });
@@ -106,73 +69,58 @@ private slots:
     void failedConnectRaisesConnectFailedLater_data()
     {
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("mention");
         QTcpServer closed;
         closed.listen(QHostAddress::LocalHost);
-        QTest::newRow("refused") << int(closed.serverPort()) << QString();
-        QTest::newRow("zero") << 0 << "0";
-        QTest::newRow("above 65535") << 65536 + 4464 << "70000";
-        QTest::newRow("negative") << -1 << "-1";
+        QTest::newRow("refused") << int(closed.serverPort());
+        QTest::newRow("above 65535, said so, not cut to 16 bits") << 65536 + 4464;
     }
     void failedConnectRaisesConnectFailedLater()
     {
         QFETCH(int, port);
-        QFETCH(QString, mention);
         Control->RemotePort = port;
         Control->Connect();
         QVERIFY(Events.isEmpty());
-        QTRY_COMPARE(Events, QStringList{"ConnectFailed"});
-        QVERIFY(!Reason.isEmpty() && Reason.contains(mention));
-        QVERIFY(!Control->IsOpen());
-        QVERIFY(!Server->hasPendingConnections());
+        QTRY_COMPARE(Events.value(0), QString("ConnectFailed"));
+        QVERIFY(Events.size() == 2 && !Events[1].isEmpty() && (port < 65536 || Events[1].contains("70000")));
+        QVERIFY(!Control->IsOpen() && !Server->hasPendingConnections());
     }
 
-    void peerCloseRaisesPeerClosedOnceAfterItsLastBytes()
+    void peerLostRaisesPeerClosedOnceAfterItsLastBytes_data()
     {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("peer closes") << false;
+        QTest::newRow("peer resets") << true;
+    }
+    void peerLostRaisesPeerClosedOnceAfterItsLastBytes()
+    {
+        QFETCH(bool, reset);
         QTcpSocket *peer = Open();
         QVERIFY(peer);
-        Take();
         peer->write("bye");
-        peer->disconnectFromHost();
-        QTRY_COMPARE(Events, QStringList({"Connected", "PeerClosed"}));
-        QCOMPARE(Got, QByteArray("bye"));
-        QVERIFY(!Control->IsOpen());
+        QTRY_COMPARE(Got, QByteArray("bye"));
+        const linger now{1, 0}; // closing then sends RST, not FIN
+        QVERIFY(!reset || setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now) == 0);
+        reset ? peer->abort() : peer->disconnectFromHost();
+        QTRY_COMPARE(Events.value(1), QString("PeerClosed"));
         QTest::qWait(50);
-        QCOMPARE(Events.size(), 2);
+        QVERIFY(Events.size() == 3 && !Control->IsOpen());
     }
 
     void ownCloseSendsWhatIsQueuedAndRaisesNothing()
     {
         QTcpSocket *peer = Open();
         QVERIFY(peer);
+        // Auto-replies are single small packets: they must not wait for Nagle.
+        QCOMPARE(Control->findChild<QTcpSocket *>()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
         Control->SendData("last");
         Control->Close();
         QVERIFY(!Control->IsOpen());
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(peer->readAll(), QByteArray("last"));
-        QCOMPARE(Events, QStringList{"Connected"});
-    }
-
-    void closingAPendingAttemptAbandonsIt()
-    {
-        Control->Connect();
+        Control->Connect(); // a pending attempt closed is abandoned
         Control->Close();
         QTest::qWait(50);
-        QVERIFY(Events.isEmpty());
-        QVERIFY(!Control->IsOpen());
-    }
-
-    void connectAgainReplacesTheOpenLinkQuietly()
-    {
-        QTcpSocket *first = Open();
-        QVERIFY(first);
-        QTcpSocket *second = Open();
-        QVERIFY(second);
-        QCOMPARE(Events, QStringList{"Connected"});
-        QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
-        Control->SendData("new");
-        QByteArray got;
-        QTRY_COMPARE(got += second->readAll(), QByteArray("new"));
+        QVERIFY(Events == QStringList{"Connected"} && !Control->IsOpen());
     }
 };
 

@@ -8,14 +8,11 @@
 class FakeFileDialog : public FileDialog {
 public:
     QList<std::optional<QString>> Answers;
-    QList<FileRequest> Requests;
 
-    bool Ask(const FileRequest &request, QString *name) override
+    bool Ask(const FileRequest &, QString *name) override
     {
-        Requests.append(request);
         const std::optional<QString> answer = Answers.isEmpty() ? std::nullopt : Answers.takeFirst();
-        if (answer)
-            *name = *answer;
+        *name = answer.value_or(*name);
         return answer.has_value();
     }
 };

@@ -8,27 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-const int WriteStallMs = 5000;
-const int PollSliceMs = 5;
-
-bool MakeRaw(int fd)
-{
-    termios settings;
-    if (tcgetattr(fd, &settings) != 0)
-        return false;
-    cfmakeraw(&settings);
-    return tcsetattr(fd, TCSANOW, &settings) == 0;
-}
-
-} // namespace
-
-PseudoTerminal::~PseudoTerminal()
-{
-    CloseMaster();
-}
-
 bool PseudoTerminal::Open()
 {
     char name[256] = {};
@@ -37,17 +16,14 @@ bool PseudoTerminal::Open()
     Path = QString::fromLocal8Bit(name);
     // The slave stays open here too, so the line lives on while the code under
     // test closes and reopens its side.
-    if (!MakeRaw(Master) || !MakeRaw(Slave)
-        || fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK) != 0) {
-        CloseMaster();
-        return false;
+    for (int fd : {Master, Slave}) {
+        termios settings;
+        if (tcgetattr(fd, &settings) != 0 || (cfmakeraw(&settings), tcsetattr(fd, TCSANOW, &settings)) != 0) {
+            CloseMaster();
+            return false;
+        }
     }
-    return true;
-}
-
-QString PseudoTerminal::SlavePath() const
-{
-    return Path;
+    return fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK) == 0;
 }
 
 void PseudoTerminal::Wait(short events, int waitMs)
@@ -59,20 +35,13 @@ void PseudoTerminal::Wait(short events, int waitMs)
 
 bool PseudoTerminal::Write(const QByteArray &data)
 {
-    qsizetype done = 0;
-    QDeadlineTimer stall(WriteStallMs);
-    while (Master >= 0 && done < data.size()) {
+    QDeadlineTimer stall(5000);
+    for (qsizetype done = 0; Master >= 0 && done < data.size(); Wait(POLLOUT, 5)) {
         const ssize_t written = write(Master, data.constData() + done, size_t(data.size() - done));
-        if (written > 0) {
-            done += written;
-            stall.setRemainingTime(WriteStallMs);
-        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+        if ((written < 0 && errno != EAGAIN && errno != EINTR) || stall.hasExpired())
             return false;
-        } else if (stall.hasExpired()) {
-            return false;
-        } else {
-            Wait(POLLOUT, PollSliceMs);
-        }
+        if (written > 0)
+            done += written, stall.setRemainingTime(5000);
     }
     return Master >= 0;
 }
@@ -83,21 +52,19 @@ QByteArray PseudoTerminal::Read(int waitMs, int atLeast)
     QDeadlineTimer deadline(waitMs);
     char chunk[4096];
     while (Master >= 0) {
-        ssize_t got;
-        while ((got = read(Master, chunk, sizeof chunk)) > 0)
+        for (ssize_t got; (got = read(Master, chunk, sizeof chunk)) > 0;)
             received.append(chunk, got);
         if (received.size() >= atLeast || deadline.hasExpired())
             break;
-        Wait(POLLIN, int(qMin<qint64>(PollSliceMs, deadline.remainingTime())));
+        Wait(POLLIN, int(qMin<qint64>(5, deadline.remainingTime())));
     }
     return received;
 }
 
 void PseudoTerminal::CloseMaster()
 {
-    if (Master >= 0)
-        close(Master);
-    if (Slave >= 0)
-        close(Slave);
+    for (int fd : {Master, Slave})
+        if (fd >= 0)
+            close(fd);
     Master = Slave = -1;
 }

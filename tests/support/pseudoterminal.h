@@ -8,12 +8,11 @@
 class PseudoTerminal {
 public:
     PseudoTerminal() = default;
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    ~PseudoTerminal() { CloseMaster(); }
+    Q_DISABLE_COPY(PseudoTerminal)
 
     bool Open();
-    QString SlavePath() const;
+    QString SlavePath() const { return Path; }
     // Writes all of data at the master, waiting while the line is full.
     // False when the master is closed or nothing moves for a few seconds.
     bool Write(const QByteArray &data);
@@ -26,7 +25,6 @@ private:
     // Runs pending events, then sleeps up to waitMs for the master to become ready.
     void Wait(short events, int waitMs);
 
-    int Master = -1;
-    int Slave = -1;
+    int Master = -1, Slave = -1;
     QString Path;
 };
