@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <optional>
+#include <sys/stat.h>
 
 #include "app/session.h"
 #include "datapipe/qtserialdriver.h"
@@ -189,6 +190,11 @@ private slots:
         QTest::newRow("a tick takes at most 101 bytes") << "serial; mark; tick 1200f7" + QString(494, '0') + "; state; tick; state; tick"
             << "P:1|state: com timer in 149|state: com timer in 48|T:--> 12 00 F7 " + QString("00 ").repeated(247) + "|P:0";
 
+        const QString packet = "1200f7" + QString(494, '0'); // 250 bytes
+        QTest::newRow("at 115.2 kbaud a tick takes what the line carries in two") << "speed 5; serial; mark; tick " + packet + "; state"
+            << "P:1|state: com timer in 19";
+        QTest::newRow("at 57.6 kbaud too") << "speed 4; serial; mark; tick " + packet + "; state" << "P:1|state: com timer in 134";
+
         const QString wrong = "  DataPipe value wrong.";
         QTest::newRow("no tick before a link; a wrong pipe says so everywhere")
             << "state; pipe 3; serial; tick; send 01; break; arrive 00"
@@ -351,6 +357,40 @@ private slots:
         QVERIFY(sent == "any" || r.socket.Sent.join() == sent);
         r.Play("send 7E"); // and the run goes on
         QCOMPARE(r.Events.last(), QString("T:<-- 7E "));
+    }
+
+    // A script on a pipe or an endless device never holds up a tick: what waits in a pipe
+    // runs and the script ends; an endless line is passed over a little each tick.
+    void scriptsOnPipesAndDevicesNeverHoldUpATick_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a pipe with "01 LF 02" waiting in it
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("pipe") << QString() << "Completed." << QByteArray("\x01\x02");
+        QTest::newRow("/dev/zero") << "/dev/zero" << "Active." << QByteArray();
+    }
+    void scriptsOnPipesAndDevicesNeverHoldUpATick()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        QFile writer(dir.filePath("fifo.dwn")); // read-write, so its open does not wait for a reader
+        if (path.isEmpty()) {
+            path = writer.fileName();
+            QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+            QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Unbuffered) && writer.write("01\n02") == 5);
+        }
+        Run r;
+        r.Play("ethernet 127.0.0.1 1; up");
+        r.s.SetScriptDelayText("0");
+        r.files.Answers = {path};
+        r.s.SelectScriptFile();
+        r.s.SendScriptFile();
+        for (int i = 0; i < 20; ++i)
+            r.Play("tick");
+        QTEST(r.Status, "status");
+        QTEST(r.socket.Sent.join(), "sent");
+        r.s.AbortScriptFile();
+        QVERIFY(r.Status != "Active.");
     }
 
     // The simulator answers a command and streams packets under the key, framed as its expect
