@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         socket.Waiting = QByteArray::fromStdString(delivery);
         wire += socket.Waiting;
         pipe.TakeArrival(qint64(delivery.size()));
-        for (pipe.ReadPipeByte(); pipe.InByte != -1; pipe.ReadPipeByte()) {
-            plain += char(pipe.InByte);
-            if (inbound.Feed(quint8(pipe.InByte), post)) {
+        for (int byte = pipe.ReadPipeByte(); byte != -1; byte = pipe.ReadPipeByte()) {
+            plain += char(byte);
+            if (inbound.Feed(quint8(byte), post)) {
                 lines << inbound.InLine;
                 inbound.InLine.clear();
             }
