@@ -83,7 +83,7 @@ private slots:
         QFETCH(QStringList, key);
         QStringList expected{"; RUNNER TEST", "START", "<<- 05 00 68 6A F1 3F ", "--> 11 06 05 00 68 6A F1 3F ",
                              "<-- 7E 00 ", "--> 11 02 7E 00 ", "<<- 11 03 AA BB CC ",
-                             "--> 11 05 11 03 AA BB CC ", "", ""}; // the last row: exit's flush
+                             "--> 11 05 11 03 AA BB CC ", ""}; // "" after the last line's end
         if (link == "pty")
             expected.prepend("COM port initialized and opened.");
         QCOMPARE(Finish(Link(link, key) + key + Answering + QStringList{Dir.filePath("test.dwn")}), expected);

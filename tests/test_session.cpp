@@ -215,11 +215,11 @@ private slots:
         QTest::newRow("configure refused during a tick") << "serial; mark; nested configure; tick 00; state; configure; state"
             << "T:--> 00 |" + refusedConfigure + "|state: com|D:Closed COM port: 1|L:|state: closed 1";
         QTest::newRow("exit refused during a tick") << "serial; mark; nested exit; tick 00; state; exit; state"
-            << "T:--> 00 |" + refusedExit + "|state: com|D:Enter Form_QueryUnload|D:Closed COM port: 1|L:|T:|state:";
+            << "T:--> 00 |" + refusedExit + "|state: com|D:Enter Form_QueryUnload|D:Closed COM port: 1|L:|state:";
         QTest::newRow("configure refused during an arrival") << "ethernet 127.0.0.1 1; up; mark; nested configure; arrive 00; state; configure; state"
             << "T:--> 00 |" + refusedConfigure + "|state: eth sock|D:Ethernet connection closed.|L:|state: closed 1";
         QTest::newRow("exit refused during an arrival") << "ethernet 127.0.0.1 1; up; mark; nested exit; arrive 00; state; exit; state"
-            << "T:--> 00 |" + refusedExit + "|state: eth sock|D:Enter Form_QueryUnload|D:Ethernet connection closed.|L:|T:|state: closed 1";
+            << "T:--> 00 |" + refusedExit + "|state: eth sock|D:Enter Form_QueryUnload|D:Ethernet connection closed.|L:|state: closed 1";
         QTest::newRow("configure closes Ethernet, then the port")
             << "ethernet 127.0.0.1 1; up; pipe 1; serial; mark; answer UnInitializePort 5; configure; state"
             << "D:Ethernet connection closed.|D:Error: 5 closing COM port: 1|L:|state: closed 1";

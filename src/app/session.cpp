@@ -540,5 +540,6 @@ void Session::ExitProgram()
         Post("Log file closed.");
     }
     Script.CloseForShutdown();
-    CommFlush();
+    if (!Inbound.InLine.isEmpty()) // a partial packet is written out; no empty line for none
+        CommFlush();
 }
