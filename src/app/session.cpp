@@ -222,6 +222,17 @@ void Session::ProcessInbound()
     const PostMsg post = [this](const QString &line) { Post(line); }; // made once, not per byte
     qint64 count = 0; // wide: one socket delivery of any size is processed whole
     for (;;) {
+        // A socket delivery's payload bytes short of their packet's end go in one run.
+        if (const qsizetype room = Inbound.PayloadRoom(); room > 0) {
+            const QByteArrayView left = Pipe.ArrivalLeft();
+            if (!left.isEmpty()) {
+                const qsizetype run = qMin(room, left.size());
+                Inbound.FeedPayload(left.first(run));
+                Pipe.SkipArrival(run);
+                count += run;
+                continue;
+            }
+        }
         const int byte = Pipe.ReadPipeByte();
         if (byte == -1)
             break;

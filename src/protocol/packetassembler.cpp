@@ -5,23 +5,43 @@
 namespace {
 // Every byte's text, made once and copied in place: this is the hottest loop of a
 // flood, and three appends per byte cost more than twice as much.
-const std::array<QString, 256> Texts = [] {
-    std::array<QString, 256> texts;
-    for (int i = 0; i < 256; ++i)
-        texts[i] = ByteText(i);
+struct Text {
+    QChar c[3];
+};
+const std::array<Text, 256> Texts = [] {
+    std::array<Text, 256> texts;
+    for (int i = 0; i < 256; ++i) {
+        const QString text = ByteText(i);
+        texts[i] = {{text[0], text[1], text[2]}};
+    }
     return texts;
 }();
+
+inline QChar *Put(QChar *out, quint8 b)
+{
+    const Text &text = Texts[b];
+    out[0] = text.c[0];
+    out[1] = text.c[1];
+    out[2] = text.c[2];
+    return out + 3;
+}
 }
 
 void PacketAssembler::AppendByte(QString &line, quint8 b)
 {
     const qsizetype size = line.size();
     line.resize(size + 3); // within the packet's reservation: no allocation
-    const QChar *text = Texts[b].constData();
-    QChar *out = line.data() + size;
-    out[0] = text[0];
-    out[1] = text[1];
-    out[2] = text[2];
+    Put(line.data() + size, b);
+}
+
+void PacketAssembler::FeedPayload(QByteArrayView bytes)
+{
+    const qsizetype size = InLine.size();
+    InLine.resize(size + 3 * bytes.size()); // within the packet's reservation
+    QChar *out = InLine.data() + size;
+    for (const char byte : bytes)
+        out = Put(out, quint8(byte));
+    InRemaining -= int(bytes.size());
 }
 
 bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
