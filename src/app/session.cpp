@@ -84,7 +84,7 @@ void Session::SetDataPipe(qint16 dataPipe) { Pipe.DataPipe = dataPipe; }
 void Session::SetComPort(int comPort) { Pipe.ComPort = comPort; }
 void Session::SetComSpeed(qint16 comSpeed) { ComSpeed = comSpeed; }
 void Session::SetCommandText(const QString &text) { Command = text; }
-void Session::SetMatchText(const QString &text) { MatchText = text; }
+void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
 
 // ---- Writers ------------------------------------------------------------------
@@ -254,7 +254,7 @@ void Session::ProcessInbound()
 
 void Session::CheckMatchPacket()
 {
-    const bool matched = PacketMatches(Inbound.InLine, MatchText);
+    const bool matched = Match.Matches(Inbound.InLine);
     const QString delay = Timestamps && PacketDelayNs >= 0
                               ? QString("(+%1 ms)").arg(PacketDelayNs / 1e6, 0, 'f', 3)
                               : QString();
