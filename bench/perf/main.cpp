@@ -461,7 +461,18 @@ int main(int argc, char *argv[])
     parser.addOption({"lag", "Only the lag of a continuous serial stream, fed for SECONDS at 115200 and at 57600 baud.",
                       "SECONDS"});
     parser.addOption({"soak", "Only the endurance run against quillon-device, for MINUTES.", "MINUTES"});
+    parser.addOption({"flood", "Only the inbound flood over TCP, MB megabytes: a run to profile.", "MB"});
     parser.process(app);
+    if (parser.isSet("flood")) {
+        QTemporaryDir dir;
+        const FloodBlock block(1000 * 1000);
+        const int repeats = qMax(1, parser.value("flood").toInt());
+        const Flood flood = QuillonFlood(dir.filePath("flood.log"), block, repeats);
+        std::printf("Inbound flood on %s: %.1f MB/s, %.0f packets/s, log %s\n", qPrintable(DisplayName()),
+                    block.Wire.size() * repeats / 1e6 / flood.seconds, block.Packets * repeats / flood.seconds,
+                    flood.logProblem.isEmpty() ? "complete" : qPrintable(flood.logProblem));
+        return 0;
+    }
     if (parser.isSet("soak")) {
         bool ok = false;
         const double minutes = parser.value("soak").toDouble(&ok);
