@@ -47,8 +47,13 @@ void PacketAssembler::FeedPayload(QByteArrayView bytes)
 bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
 {
     switch (InState) {
-    case 1:
-        InLine = QStringLiteral("--> ");
+    case 1: {
+        // Room for a header-only packet's longest line at once: most packets of a flood
+        // then need this one allocation, a long one a second (Expect).
+        QString line;
+        line.reserve(4 + 3 * 16);
+        line.append(QLatin1String("--> "));
+        InLine = std::move(line);
         AppendByte(InLine, b);
         if (b == 0x11) {
             InState = 2;
@@ -59,6 +64,7 @@ bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
             return false;
         }
         return Expect(b & 0x0F);
+    }
     case 2:
         AppendByte(InLine, b);
         return Expect(b);
