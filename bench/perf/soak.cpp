@@ -235,7 +235,8 @@ QString DisplayName()
     const QString platform = QGuiApplication::platformName();
     if (platform == "offscreen")
         return "offscreen (painted in memory)";
-    return platform + " on " + qEnvironmentVariable("DISPLAY");
+    const QString server = qEnvironmentVariable("QUILLON_X_SERVER"); // set by ./dev when it started one
+    return platform + " on " + qEnvironmentVariable("DISPLAY") + (server.isEmpty() ? "" : " (" + server + ")");
 }
 
 int RunSoak(double minutes)
