@@ -24,6 +24,9 @@ Device::Device(Link *link, const DeviceOptions &options)
     m_paceTimer.setInterval(1);
     m_paceTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_paceTimer, &QTimer::timeout, this, &Device::SendPiece);
+    m_dropTimer.setSingleShot(true);
+    m_dropTimer.setInterval(options.dropEvery);
+    connect(&m_dropTimer, &QTimer::timeout, this, &Device::DropLink);
     connect(&m_commandGap, &QTimer::timeout, this, &Device::OnCommandEnd);
     connect(&m_sendTimer, &QTimer::timeout, this, [this] {
         if (m_link->Pending() == 0) // a terminal that is not reading gets no backlog
@@ -39,6 +42,8 @@ void Device::Start()
 {
     if (m_options.verbose)
         Log("connected");
+    if (m_options.dropEvery > 0)
+        m_dropTimer.start();
     m_awaitingCommand = m_options.onCommand;
     if (!m_awaitingCommand)
         Begin();
@@ -64,6 +69,7 @@ void Device::Stop()
     if (m_options.verbose)
         Log("disconnected");
     m_sendTimer.stop();
+    m_dropTimer.stop();
     m_commandGap.stop();
     m_command.clear();
     m_streamLeft = 0;
@@ -134,4 +140,17 @@ void Device::SendPiece()
     if (m_paced.isEmpty())
         m_paceTimer.stop();
     FeedStream();
+}
+
+// Whatever is not on the wire yet is lost with the link, so the terminal is mostly
+// left in the middle of a packet.
+void Device::DropLink()
+{
+    if (m_options.verbose)
+        Log("dropping the link");
+    m_sendTimer.stop();
+    m_paceTimer.stop();
+    m_paced.clear();
+    m_streamLeft = 0;
+    m_link->Drop();
 }

@@ -16,6 +16,7 @@ struct DeviceOptions {
     bool repeat = false;  // the stream starts over after streamCount packets, until the link closes
     bool split = false;   // everything goes out in random pieces about a millisecond apart
     bool onCommand = false; // start sending only once the first command arrives
+    int dropEvery = 0;      // ms after each connection at which the device closes it (TCP)
 };
 
 // The automotive interface device as the terminal sees it: echoes each command
@@ -34,6 +35,7 @@ private:
     void FeedStream();
     void Send(QByteArray bytes);
     void SendPiece();
+    void DropLink();
 
     Link *m_link;
     DeviceOptions m_options;
@@ -45,5 +47,6 @@ private:
     bool m_awaitingCommand = false;
     QByteArray m_paced; // split bytes not handed to the link yet
     QTimer m_paceTimer;
+    QTimer m_dropTimer;
     QRandomGenerator m_cuts;
 };

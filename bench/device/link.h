@@ -11,6 +11,9 @@ public:
     virtual void Write(const QByteArray &bytes) = 0;
     // Bytes handed to Write that the link has not taken yet.
     virtual qint64 Pending() const = 0;
+    // Ends the current connection as a device that goes away does; a link that
+    // cannot be dropped (a pseudo-terminal) ignores it.
+    virtual void Drop() {}
 
 signals:
     void Connected();

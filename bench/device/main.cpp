@@ -88,6 +88,8 @@ int main(int argc, char *argv[])
                   "so packets straddle the terminal's reads at random points."},
         {"on-command", "Start --send and --stream only when the first command arrives "
                        "(a pseudo-terminal shows no connection)."},
+        {"drop-every", "Close each TCP connection MS milliseconds after it is made, "
+                       "leaving the terminal mid-packet, and wait for the next.", "MS"},
         {"verbose", "Log connections and received commands to stderr as hex."},
     });
     parser.process(app);
@@ -109,7 +111,8 @@ int main(int argc, char *argv[])
     if (!ParseNumber(parser, "port", 0, 65535, &port) || !ParseNumber(parser, "every", 1, 3600000, &options.every)
         || !ParseNumber(parser, "stream", 0, 100000000, &options.streamCount)
         || !ParseNumber(parser, "seed", 0, 2147483647, &seed)
-        || !ParseNumber(parser, "max-len", 0, 65535, &options.maxLen))
+        || !ParseNumber(parser, "max-len", 0, 65535, &options.maxLen)
+        || !ParseNumber(parser, "drop-every", 1, 86400000, &options.dropEvery))
         return Fail("bad number; see --help");
     options.seed = quint32(seed);
     if (parser.isSet("tcp") && parser.isSet("pty"))

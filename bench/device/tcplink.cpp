@@ -17,6 +17,12 @@ qint64 TcpLink::Pending() const
     return m_socket ? m_socket->bytesToWrite() : 0;
 }
 
+void TcpLink::Drop()
+{
+    if (m_socket)
+        m_socket->disconnectFromHost();
+}
+
 void TcpLink::OnNewConnection()
 {
     QTcpSocket *socket = m_server.nextPendingConnection();

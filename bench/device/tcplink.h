@@ -13,6 +13,7 @@ public:
     QString Error() const { return m_server.errorString(); }
     void Write(const QByteArray &bytes) override;
     qint64 Pending() const override;
+    void Drop() override;
 
 private:
     void OnNewConnection();

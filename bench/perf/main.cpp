@@ -2,6 +2,7 @@
 // peers on 127.0.0.1 and on pseudo-terminals, and prints each figure beside the best
 // this machine does without Quillon, measured in the same run.
 #include "loopback.h"
+#include "soak.h"
 
 #include "app/filedialog.h"
 #include "app/pulseclock.h"
@@ -459,7 +460,26 @@ int main(int argc, char *argv[])
     parser.addOption({"quick", "A short run (about 25 s): fewer exchanges, a 10 MB flood, 2 s idle."});
     parser.addOption({"lag", "Only the lag of a continuous serial stream, fed for SECONDS at 115200 and at 57600 baud.",
                       "SECONDS"});
+    parser.addOption({"soak", "Only the endurance run against quillon-device, for MINUTES.", "MINUTES"});
+    parser.addOption({"flood", "Only the inbound flood over TCP, MB megabytes: a run to profile.", "MB"});
     parser.process(app);
+    if (parser.isSet("flood")) {
+        QTemporaryDir dir;
+        const FloodBlock block(1000 * 1000);
+        const int repeats = qMax(1, parser.value("flood").toInt());
+        const Flood flood = QuillonFlood(dir.filePath("flood.log"), block, repeats);
+        std::printf("Inbound flood on %s: %.1f MB/s, %.0f packets/s, log %s\n", qPrintable(DisplayName()),
+                    block.Wire.size() * repeats / 1e6 / flood.seconds, block.Packets * repeats / flood.seconds,
+                    flood.logProblem.isEmpty() ? "complete" : qPrintable(flood.logProblem));
+        return 0;
+    }
+    if (parser.isSet("soak")) {
+        bool ok = false;
+        const double minutes = parser.value("soak").toDouble(&ok);
+        if (!ok || minutes <= 0)
+            Die("--soak takes a number of minutes");
+        return RunSoak(minutes);
+    }
     if (parser.isSet("lag")) {
         const int seconds = parser.value("lag").toInt();
         QTemporaryDir dir;
@@ -473,7 +493,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     const bool quick = parser.isSet("quick");
-    const int exchanges = quick ? 300 : 2000, repeats = quick ? 10 : 50, idleSeconds = quick ? 2 : 10;
+    const int exchanges = quick ? 300 : 3000, repeats = quick ? 10 : 50, idleSeconds = quick ? 2 : 10;
 
     QTemporaryDir dir;
     const auto file = [&dir](const char *name) { return dir.filePath(name); };
@@ -482,6 +502,7 @@ int main(int argc, char *argv[])
     const QByteArray load = loadavg.readAll().split(' ').value(0);
     const FloodBlock block(1000 * 1000); // sent `repeats` times: MB of flood
 
+    Say("windows painted on " + DisplayName());
     Say(QString("auto-reply over TCP, %1 exchanges paced, then as many back to back").arg(exchanges));
     const Spread tcp = SpreadMs(QuillonTcp(file("tcp.log"), exchanges, DevicePauseUs));
     const Spread tcpRef = SpreadMs(ReferenceTcp(exchanges, DevicePauseUs));
@@ -504,11 +525,12 @@ int main(int argc, char *argv[])
     const double mb = double(block.Wire.size()) * repeats / 1e6, packets = double(block.Packets) * repeats;
     std::printf("\nQuillon benchmark%s, on 127.0.0.1 and pseudo-terminals; load average before: %s\n",
                 quick ? " (quick)" : "", load.constData());
+    std::printf("Windows painted on: %s\n", qPrintable(DisplayName()));
     std::printf("  %-40s %10s %10s %8s   %s\n", "", "Quillon", "reference", "ratio", "target");
     std::printf("1. auto-reply over TCP, display on, log open, %d exchanges (ms)\n"
                 "   [ref: the same peer against a minimal C++ responder on loopback]\n", exchanges);
     std::printf(" device pausing 0-%d ms before each request:\n", DevicePauseUs / 1000);
-    Rows(tcp, tcpRef, "<= 3x, < 1 ms", tcp.p99 <= 3 * tcpRef.p99 && tcp.p99 < 1);
+    Rows(tcp, tcpRef, "p99 <= 2x, max < 1 ms", tcp.p99 <= 2 * tcpRef.p99 && tcp.max < 1);
     std::printf(" back to back (the next request as soon as the reply is in):\n");
     Rows(burst, burstRef, "", false);
     std::printf("2. auto-reply over a pseudo-terminal at 115200 baud, %d exchanges (ms)\n"
@@ -518,10 +540,11 @@ int main(int argc, char *argv[])
     std::printf("3. inbound flood over TCP, display on, log open: %.1f MB, %.0f packets\n", mb, packets);
     if (std::isnan(pipeline))
         std::printf("   (nc or xxd not installed: the nc | xxd reference is skipped)\n");
-    Row("MB/s  [ref: nc | xxd > file]", mb / flood.seconds, mb / pipeline, ">= 1x",
-        std::isnan(pipeline) ? -1 : flood.seconds <= pipeline);
+    Row("MB/s  [ref: nc | xxd > file]", mb / flood.seconds, mb / pipeline, ">= 1.5x",
+        std::isnan(pipeline) ? -1 : 1.5 * flood.seconds <= pipeline);
     Row("MB/s  [ref: read loop > /dev/null]", mb / flood.seconds, mb / readLoop);
-    Row("packets/s  [ref: nc | xxd]", packets / flood.seconds, packets / pipeline);
+    Row("packets/s  [ref: nc | xxd]", packets / flood.seconds, packets / pipeline, ">= 1,000,000",
+        packets / flood.seconds >= 1e6);
     std::printf("  log complete: %s\n", flood.logProblem.isEmpty()
                     ? qPrintable(QString("yes, all %1 lines in order").arg(packets, 0, 'f', 0))
                     : qPrintable("NO, the log " + flood.logProblem));
@@ -529,7 +552,7 @@ int main(int argc, char *argv[])
     Row("longest event-loop block (ms)", flood.longestBlockMs, flood.idleBlockMs, "<= 50 ms", flood.longestBlockMs <= 50);
     Row("peak resident memory (MB)", flood.peakMb, flood.baseMb, "< 150 MB", flood.peakMb < 150);
     std::printf("5. idle serial link, no traffic, %d s  [ref: a bare 10 ms Qt timer]\n", idleSeconds);
-    Row("CPU (% of one core)", idle.cpuPercent, idleRef.cpuPercent, "< 2 %", idle.cpuPercent < 2);
-    Row("ticks per second", idle.ticksPerSecond, idleRef.ticksPerSecond, ">= 95", idle.ticksPerSecond >= 95);
+    Row("CPU (% of one core)", idle.cpuPercent, idleRef.cpuPercent, "<= 1 %", idle.cpuPercent <= 1);
+    Row("ticks per second", idle.ticksPerSecond, idleRef.ticksPerSecond, "100 (>= 99.5)", idle.ticksPerSecond >= 99.5);
     return 0;
 }

@@ -84,7 +84,7 @@ void Session::SetDataPipe(qint16 dataPipe) { Pipe.DataPipe = dataPipe; }
 void Session::SetComPort(int comPort) { Pipe.ComPort = comPort; }
 void Session::SetComSpeed(qint16 comSpeed) { ComSpeed = comSpeed; }
 void Session::SetCommandText(const QString &text) { Command = text; }
-void Session::SetMatchText(const QString &text) { MatchText = text; }
+void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
 
 // ---- Writers ------------------------------------------------------------------
@@ -222,6 +222,17 @@ void Session::ProcessInbound()
     const PostMsg post = [this](const QString &line) { Post(line); }; // made once, not per byte
     qint64 count = 0; // wide: one socket delivery of any size is processed whole
     for (;;) {
+        // A socket delivery's payload bytes short of their packet's end go in one run.
+        if (const qsizetype room = Inbound.PayloadRoom(); room > 0) {
+            const QByteArrayView left = Pipe.ArrivalLeft();
+            if (!left.isEmpty()) {
+                const qsizetype run = qMin(room, left.size());
+                Inbound.FeedPayload(left.first(run));
+                Pipe.SkipArrival(run);
+                count += run;
+                continue;
+            }
+        }
         const int byte = Pipe.ReadPipeByte();
         if (byte == -1)
             break;
@@ -243,7 +254,7 @@ void Session::ProcessInbound()
 
 void Session::CheckMatchPacket()
 {
-    const bool matched = PacketMatches(Inbound.InLine, MatchText);
+    const bool matched = Match.Matches(Inbound.InLine);
     const QString delay = Timestamps && PacketDelayNs >= 0
                               ? QString("(+%1 ms)").arg(PacketDelayNs / 1e6, 0, 'f', 3)
                               : QString();

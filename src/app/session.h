@@ -8,6 +8,7 @@
 #include "datapipe/pipeio.h"
 #include "datapipe/serialdriver.h"
 #include "display/logfile.h"
+#include "protocol/matchpacket.h"
 #include "protocol/packetassembler.h"
 #include "script/scripthost.h"
 #include "script/scriptrunner.h"
@@ -145,7 +146,7 @@ private:
     bool Displayed = true;
     bool PartialShown = false;
     QString Command;
-    QString MatchText;
+    MatchPacket Match;
     QString DelayText;
     bool Timestamps = false;
     QElapsedTimer SinceCommand; // since the last command was handed to the link

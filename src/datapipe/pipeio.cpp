@@ -22,7 +22,7 @@ int PipeIo::ReadPipeByte()
     if (DataPipe == 2) {
         if (RxIndex > RxLast)
             return -1;
-        return quint8(RxBuffer.at(RxIndex++)) ^ KeyByte;
+        return quint8(RxBuffer.at(RxIndex++));
     }
     Post("Error reading a byte.  DataPipe value wrong.");
     return -1;
@@ -84,11 +84,24 @@ void PipeIo::TakeArrival(qint64 bytesTotal)
     Socket.GetData(RxBuffer);
     RxIndex = 0;
     RxLast = RxBuffer.size() - 1;
+    // Once for the whole delivery, not per byte: a flood brings hundreds of KB at a time.
+    if (KeyByte != 0) {
+        const char key = char(KeyByte);
+        for (char &byte : RxBuffer)
+            byte ^= key;
+    }
     if (bytesTotal != RxLast - RxIndex + 1) {
         Post("Byte counts are not equal.");
         Post("IncomingByteCount = " + QString::number(bytesTotal));
         Post("UBound = " + QString::number(RxLast) + "  LBound = " + QString::number(RxIndex));
     }
+}
+
+QByteArrayView PipeIo::ArrivalLeft() const
+{
+    if (DataPipe != 2 || RxIndex > RxLast)
+        return {};
+    return QByteArrayView(RxBuffer.constData() + RxIndex, RxLast - RxIndex + 1);
 }
 
 void PipeIo::ClearArrival()

@@ -23,8 +23,12 @@ public:
     void FlushPipe();
     void SendBreak();
     void SendPipePacket(const QByteArray &bytes);
-    // Loads one socket delivery into the receive buffer.
+    // Loads one socket delivery into the receive buffer, the key already removed.
     void TakeArrival(qint64 bytesTotal);
+    // The delivery's unread bytes, for taking many at once (nothing on the serial pipe);
+    // SkipArrival(n) then counts the first n of them as read.
+    QByteArrayView ArrivalLeft() const;
+    void SkipArrival(qint64 n) { RxIndex += n; }
     // Forgets what is left of the last delivery.
     void ClearArrival();
 

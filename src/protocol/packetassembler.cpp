@@ -5,30 +5,55 @@
 namespace {
 // Every byte's text, made once and copied in place: this is the hottest loop of a
 // flood, and three appends per byte cost more than twice as much.
-const std::array<QString, 256> Texts = [] {
-    std::array<QString, 256> texts;
-    for (int i = 0; i < 256; ++i)
-        texts[i] = ByteText(i);
+struct Text {
+    QChar c[3];
+};
+const std::array<Text, 256> Texts = [] {
+    std::array<Text, 256> texts;
+    for (int i = 0; i < 256; ++i) {
+        const QString text = ByteText(i);
+        texts[i] = {{text[0], text[1], text[2]}};
+    }
     return texts;
 }();
+
+inline QChar *Put(QChar *out, quint8 b)
+{
+    const Text &text = Texts[b];
+    out[0] = text.c[0];
+    out[1] = text.c[1];
+    out[2] = text.c[2];
+    return out + 3;
+}
 }
 
 void PacketAssembler::AppendByte(QString &line, quint8 b)
 {
     const qsizetype size = line.size();
     line.resize(size + 3); // within the packet's reservation: no allocation
-    const QChar *text = Texts[b].constData();
-    QChar *out = line.data() + size;
-    out[0] = text[0];
-    out[1] = text[1];
-    out[2] = text[2];
+    Put(line.data() + size, b);
+}
+
+void PacketAssembler::FeedPayload(QByteArrayView bytes)
+{
+    const qsizetype size = InLine.size();
+    InLine.resize(size + 3 * bytes.size()); // within the packet's reservation
+    QChar *out = InLine.data() + size;
+    for (const char byte : bytes)
+        out = Put(out, quint8(byte));
+    InRemaining -= int(bytes.size());
 }
 
 bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
 {
     switch (InState) {
-    case 1:
-        InLine = QStringLiteral("--> ");
+    case 1: {
+        // Room for a header-only packet's longest line at once: most packets of a flood
+        // then need this one allocation, a long one a second (Expect).
+        QString line;
+        line.reserve(4 + 3 * 16);
+        line.append(QLatin1String("--> "));
+        InLine = std::move(line);
         AppendByte(InLine, b);
         if (b == 0x11) {
             InState = 2;
@@ -39,6 +64,7 @@ bool PacketAssembler::FeedFraming(quint8 b, const PostMsg &post)
             return false;
         }
         return Expect(b & 0x0F);
+    }
     case 2:
         AppendByte(InLine, b);
         return Expect(b);

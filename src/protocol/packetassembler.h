@@ -1,5 +1,6 @@
 #pragma once
 #include "display/postmsg.h"
+#include <QByteArrayView>
 #include <QString>
 
 // Frames inbound bytes into packets by their header byte:
@@ -23,6 +24,11 @@ public:
         --InRemaining;
         return false;
     }
+    // Payload bytes that do not end their packet, at once: at most InRemaining - 1,
+    // and only while InState is 0.
+    void FeedPayload(QByteArrayView bytes);
+    // How many bytes FeedPayload may take now.
+    qsizetype PayloadRoom() const { return InState == 0 ? InRemaining - 1 : 0; }
     void Reset();
 
 private:

@@ -59,7 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         socket.Waiting = QByteArray::fromStdString(delivery);
         wire += socket.Waiting;
         pipe.TakeArrival(qint64(delivery.size()));
-        for (int byte = pipe.ReadPipeByte(); byte != -1; byte = pipe.ReadPipeByte()) {
+        const bool runs = input.ConsumeBool(); // payload runs taken at once, as the session does
+        for (;;) {
+            if (const QByteArrayView left = pipe.ArrivalLeft(); runs && inbound.PayloadRoom() > 0 && !left.isEmpty()) {
+                const QByteArrayView run = left.first(qMin(inbound.PayloadRoom(), left.size()));
+                plain += run;
+                inbound.FeedPayload(run);
+                pipe.SkipArrival(run.size());
+                continue;
+            }
+            const int byte = pipe.ReadPipeByte();
+            if (byte == -1)
+                break;
             plain += char(byte);
             if (inbound.Feed(quint8(byte), post)) {
                 lines << inbound.InLine;
