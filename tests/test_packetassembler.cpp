@@ -59,8 +59,10 @@ private slots:
     void matchTextIsComparedWithTheReceivedLine()
     {
         QFETCH(QString, matchText);
-        QTEST(PacketMatches("--> 05 00 68 6A F1 3F ", matchText), "matches");
-        QVERIFY(!PacketMatches("--> ", matchText)); // a line without bytes never matches
+        MatchPacket match;
+        match.SetText(matchText);
+        QTEST(match.Matches("--> 05 00 68 6A F1 3F "), "matches");
+        QVERIFY(!match.Matches("--> ")); // a line without bytes never matches
     }
 };
 

@@ -19,10 +19,3 @@ bool MatchPacket::Matches(const QString &inLine) const
 {
     return !Wanted.isEmpty() && Trimmed(inLine).mid(4) == Wanted; // without "--> "
 }
-
-bool PacketMatches(const QString &inLine, const QString &matchText)
-{
-    MatchPacket match;
-    match.SetText(matchText);
-    return match.Matches(inLine);
-}

@@ -12,6 +12,3 @@ public:
 private:
     QString Wanted; // upper case, outer spaces removed: made once, not per packet
 };
-
-// The same for a match text used once.
-bool PacketMatches(const QString &inLine, const QString &matchText);
