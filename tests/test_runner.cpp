@@ -2,12 +2,7 @@
 // a pseudo-terminal: what it prints, its exit codes, and its log beside the window's.
 #include <QtTest>
 
-#include "app/session.h"
-#include "datapipe/qtserialdriver.h"
-#include "datapipe/tcpsocketcontrol.h"
-#include "fakefiledialog.h"
-#include "windows/form1.h"
-#include "windows/form2.h"
+#include "realwindow.h"
 
 namespace {
 constexpr int WaitMs = 20000; // only bounds a hung test; nothing is timed
@@ -19,7 +14,6 @@ const QStringList Answering{"--delay", "200", "--match", "11 06 05 00 68 6A F1 3
 
 QString Program(const QString &name) { return QCoreApplication::applicationDirPath() + "/../" + name; }
 
-void Type(QLineEdit *box, const QString &text) { box->selectAll(), QTest::keyClicks(box, text); }
 
 // Without the Date and Time lines of the header.
 QByteArrayList LogLines(const QString &path)
@@ -130,34 +124,19 @@ private slots:
         const QString log = Dir.filePath("run.log");
         const QString address = Link("tcp")[1];
         {
-            QtSerialDriver driver;
-            TcpSocketControl socket;
-            FakeFileDialog files;
-            Session session(driver, socket, files);
-            Form1 form(session, &driver);
-            form.show();
-            form.InitVariables();
-            QVERIFY(QTest::qWaitForWindowExposed(&form));
-            Type(form.Text7, "200");
-            Type(form.MatchMsg, Answering[3]);
-            Type(form.Text5, Answering[5]);
-            files.Answers << log << Dir.filePath("test.dwn");
-            QTest::mouseClick(form.SelectLogFile, Qt::LeftButton);
-            QTest::mouseClick(form.ConfigComPort, Qt::LeftButton);
-            Form2 *dialog = form.ConfigDialog();
-            QRadioButton *ethernet = dialog->DataPipeSelect[2];
-            QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            QTest::mouseClick(ethernet, Qt::LeftButton, {}, QPoint(8, ethernet->height() / 2));
-            Type(dialog->IPAddress, address.section(':', 0, 0));
-            Type(dialog->PortNumber, address.section(':', 1));
-            QCOMPARE(dialog->IPAddress->text(), QString("127.0.0.1"));
-            QTest::mouseClick(dialog->Initialize, Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(session.EthernetOpen(), WaitMs);
-            QTest::mouseClick(form.SelectScriptFile, Qt::LeftButton);
-            QTest::mouseClick(form.SendScriptFile, Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(form.Text8->text(), QString("Completed."), WaitMs);
+            RealWindow w;
+            Type(w->Text7, "200");
+            Type(w->MatchMsg, Answering[3]);
+            Type(w->Text5, Answering[5]);
+            QVERIFY(w.OpenLog(log));
+            QVERIFY(w.Open({"DataPipeSelect2", "PortNumber=" + address.section(':', 1), "IPAddress=127.0.0.1"}));
+            QTRY_VERIFY_WITH_TIMEOUT(w.session.EthernetOpen(), WaitMs);
+            w.files.Answers << Dir.filePath("test.dwn");
+            w.Press("SelectScriptFile");
+            w.Press("SendScriptFile");
+            QTRY_COMPARE_WITH_TIMEOUT(w->Text8->text(), QString("Completed."), WaitMs);
             QTest::qWait(200); // as the runner's --wait
-            QTest::mouseClick(form.AbortProgram, Qt::LeftButton);
+            w.Press("AbortProgram");
         }
         const QByteArrayList windowLog = LogLines(log);
         QVERIFY(windowLog.contains("--> 11 03 02 10 01 \r") && windowLog.contains("### Script file completed.\r"));
