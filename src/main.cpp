@@ -27,9 +27,12 @@ int main(int argc, char *argv[])
     TcpSocketControl socket;
     QtFileDialog files;
     Session session(driver, socket, files);
-    Form1 form(session, &driver);
+    Form1 form(session, &driver, files);
     form.show();
     form.InitVariables();
+    // quillon FILE.qbench, as the desktop passes a bench file that is opened.
+    if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
+        form.OpenBench(arguments.at(1));
 
     // The session ending is one more close request; a refused exit cancels it.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {

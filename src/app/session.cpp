@@ -13,9 +13,6 @@
 #include "protocol/matchpacket.h"
 
 namespace {
-// The OutBound Command holds at most this many bytes; longer commands are refused.
-constexpr int CommandCapacity = 260;
-
 // The service timer's settings.
 constexpr qint32 TimerInterval = 10;
 constexpr qint32 TimerResolution = 1;
@@ -43,6 +40,11 @@ Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files,
       Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this)
 {
     Log.OnFailure = [this](const QString &line) { LogFailed(line); };
+    WaitingAnswers.Send = [this](const QString &reply, bool fromTimer) {
+        SendCommandText(reply, false);
+        if (fromTimer) // a handler of its own; a packet's handler flushes when it returns
+            Log.Flush();
+    };
     connect(&Winsock1Data, &SocketControl::Connected, this, &Session::Winsock1Data_Connect);
     connect(&Winsock1Data, &SocketControl::DataArrival, this, &Session::Winsock1Data_DataArrival);
     connect(&Winsock1Data, &SocketControl::ConnectFailed, this, &Session::Winsock1Data_ConnectFailed);
@@ -86,6 +88,7 @@ void Session::SetComSpeed(qint16 comSpeed) { ComSpeed = comSpeed; }
 void Session::SetCommandText(const QString &text) { Command = text; }
 void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
+void Session::SetAnswers(const QList<AnswerRule> &rules) { emit AnswerProblems(Answers.SetRules(rules)); }
 
 // ---- Writers ------------------------------------------------------------------
 
@@ -190,25 +193,32 @@ void Session::SendBytes(const QByteArray &bytes)
 
 void Session::SendCommand()
 {
-    SendCommandText();
+    SendCommandText(Command, true);
     Log.Flush();
 }
 
-void Session::SendCommandText()
+void Session::SendSavedCommand(const QString &text)
 {
-    if (Command.isEmpty()) {
+    SendCommandText(text, false);
+    Log.Flush();
+}
+
+// Every command that is not a script line goes out here: the box's, a saved one, an answer.
+void Session::SendCommandText(const QString &text, bool fromBox)
+{
+    if (text.isEmpty()) {
         Post("Empty command string.");
         return;
     }
-    const QString normalised = NormaliseCommandText(Command);
-    if (normalised != Command) {
+    const QString normalised = NormaliseCommandText(text);
+    if (fromBox && normalised != Command) {
         Command = normalised;
         emit CommandText(Command);
     }
-    WriteTrafficLine("<-- " + Command);
+    WriteTrafficLine("<-- " + normalised);
 
     const ParsedCommand parsed =
-        ParseCommandText(Command, CommandCapacity, [this](const QString &line) { Post(line); });
+        ParseCommandText(normalised, CommandCapacity, [this](const QString &line) { Post(line); });
     if (parsed.tooLong) {
         // A truncated command to a vehicle is worse than none.
         Post(QString("Command longer than %1 bytes: nothing sent.").arg(CommandCapacity));
@@ -252,9 +262,11 @@ void Session::ProcessInbound()
         ShowPartial(true);
 }
 
+// The match packet first, as ever; then the answer rules.
 void Session::CheckMatchPacket()
 {
     const bool matched = Match.Matches(Inbound.InLine);
+    const std::optional<AnswerRule> answer = matched ? std::nullopt : Answers.Answer(Inbound.InLine);
     const QString delay = Timestamps && PacketDelayNs >= 0
                               ? QString("(+%1 ms)").arg(PacketDelayNs / 1e6, 0, 'f', 3)
                               : QString();
@@ -262,7 +274,16 @@ void Session::CheckMatchPacket()
     Inbound.InLine.clear();
     ShowPartial(false);
     if (matched)
-        SendCommandText();
+        SendCommandText(Command, true);
+    else if (answer)
+        WaitingAnswers.Add(answer->reply, answer->delayMs);
+}
+
+// An answer belongs to the link its packet came on.
+void Session::DropWaitingAnswers()
+{
+    if (const int dropped = WaitingAnswers.Clear())
+        Post(QString("%1 waiting answer%2 not sent: the link closed.").arg(dropped).arg(dropped == 1 ? "" : "s"));
 }
 
 void Session::CommFlush()
@@ -369,6 +390,7 @@ void Session::CloseComPort()
         Post(QString("Closed COM port: %1").arg(Pipe.ComPort));
     ComOpen = false;
     TickBusy = false;
+    DropWaitingAnswers();
 }
 
 // An adapter pulled out would otherwise post a read error on every tick: say it
@@ -431,6 +453,7 @@ void Session::Winsock1Data_PeerClosed(const QString &reason)
     ArrivalBusy = false;
     emit LinkStatus(QString());
     Post("Ethernet connection lost: " + reason);
+    DropWaitingAnswers();
 }
 
 void Session::CloseEthernet()
@@ -440,6 +463,7 @@ void Session::CloseEthernet()
     Post("Ethernet connection closed.");
     EthernetUp = false;
     ArrivalBusy = false;
+    DropWaitingAnswers();
 }
 
 // ---- Log file -------------------------------------------------------------------
