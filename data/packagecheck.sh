@@ -9,7 +9,8 @@ if [ -z "$deb" ]; then
 fi
 contents=$(dpkg-deb -c "$deb") || exit 1
 for path in bin/quillon bin/quillon-run share/applications/quillon.desktop \
-            share/icons/hicolor/scalable/apps/quillon.svg share/icons/hicolor/128x128/apps/quillon.png; do
+            share/icons/hicolor/scalable/apps/quillon.svg share/icons/hicolor/128x128/apps/quillon.png \
+            share/mime/packages/quillon-bench.xml; do
     if ! echo "$contents" | grep -q " \./usr/$path\$"; then
         echo "$deb lacks /usr/$path"
         exit 1

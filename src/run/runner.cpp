@@ -1,4 +1,5 @@
 #include "run/runner.h"
+#include "app/benchfile.h"
 #include "display/trafficwrap.h"
 
 #include <QCommandLineParser>
@@ -9,13 +10,17 @@ namespace {
 const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
-    "                   [--timeout S] SCRIPT.dwn\n";
+    "                   [--timeout S] [--bench FILE] SCRIPT.dwn\n";
 
 const char Description[] =
     "Runs a script file against the device without any window, as the main window's\n"
     "\"Send Script File\" does: the same pacing, ECHO lines and log markers, the match packet\n"
     "answered with the reply, the same log file. Opens the log, then the link, then starts\n"
     "the script as soon as the link is up.\n"
+    "\n"
+    "--bench FILE takes the link, key, delay, match packet and its reply, and the answers\n"
+    "from a bench file (.qbench) as the window has them once it is opened; any option given\n"
+    "overrides the file's setting, and --tcp or --serial may be left out.\n"
     "\n"
     "stdout: each traffic line the window would show, whole (not wrapped at 19 bytes), one\n"
     "per line, as the log has it; with --timestamps the time in front and an inbound\n"
@@ -25,7 +30,7 @@ const char Description[] =
     "the link and the log as the window's exit does.\n"
     "Exit codes: 0 the script completed; 1 the link failed (connection failed or lost,\n"
     "serial port not opened or lost), the log or the script did not open, or --timeout\n"
-    "passed; 2 usage error.";
+    "passed; 2 usage error, or a --bench file that does not read.";
 
 void Print(FILE *stream, const QString &line)
 {
@@ -44,6 +49,25 @@ int UsageError(const QString &message)
 
 // The script counts at most 32767 ticks, a fifth of the delay number each.
 constexpr int MaxDelay = 32767 * 5;
+
+// The settings the window has once the bench file is opened that a run uses.
+void UseBench(const Bench &bench, RunOptions *o)
+{
+    o->serial = bench.transport == "serial";
+    if (!o->serial) {
+        o->host = bench.address;
+        o->port = quint16(bench.port);
+    } else {
+        o->device = bench.device;
+        o->comPort = bench.com;
+        o->comSpeed = qint16(LineSpeeds().indexOf(bench.speed) + 1);
+    }
+    o->key = bench.key;
+    o->delay = QString::number(bench.scriptDelay);
+    o->match = bench.match;
+    o->reply = bench.command;
+    o->answers = bench.answers;
+}
 
 // A whole number from low to high, or -1.
 int Number(const QString &text, int low, int high)
@@ -75,6 +99,7 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         {"wait", "Wait this long after the script completes (default: the --delay number, in "
                  "ms).", "MS"},
         {"timeout", "Give up after S seconds in all and exit 1 (default: no limit).", "S"},
+        {"bench", "Take the settings from this bench file; options given override them.", "FILE"},
     });
     parser.addPositionalArgument("SCRIPT.dwn", "The script file to run.");
     if (!parser.parse(arguments))
@@ -93,9 +118,21 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
     if (scripts.size() != 1)
         return UsageError("give one script file");
     o->script = scripts[0];
-    if (parser.isSet("tcp") == parser.isSet("serial"))
+    const bool bench = parser.isSet("bench");
+    if (bench) {
+        const BenchRead read = ReadBenchFile(parser.value("bench"));
+        if (!read.error.isEmpty()) {
+            Print(stderr, "quillon-run: bench file not opened: " + parser.value("bench") + ": " + read.error);
+            return 2;
+        }
+        for (const QString &field : read.ignored)
+            Print(stderr, "Bench file: unknown field \"" + field + "\" ignored.");
+        UseBench(read.bench, o);
+    }
+    const bool tcp = parser.isSet("tcp"), serial = parser.isSet("serial");
+    if ((tcp && serial) || (!tcp && !serial && !bench))
         return UsageError("give --tcp HOST:PORT or --serial DEVICE");
-    if (parser.isSet("tcp")) {
+    if (tcp) {
         const QString where = parser.value("tcp");
         const int colon = int(where.lastIndexOf(':'));
         o->host = where.left(qMax(colon, 0));
@@ -105,16 +142,18 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         if (colon < 0 || o->host.isEmpty() || port < 0)
             return UsageError("--tcp takes HOST:PORT, e.g. 127.0.0.1:10001");
         o->port = quint16(port);
-        if (parser.isSet("speed"))
-            return UsageError("--speed goes with --serial");
-    } else {
+        o->serial = false;
+    } else if (serial) {
+        o->serial = true;
         o->device = parser.value("serial");
-        if (parser.isSet("speed")) {
-            const QList<int> speeds{9600, 19200, 38400, 57600, 115200};
-            o->comSpeed = qint16(speeds.indexOf(Number(parser.value("speed"), 1, 115200)) + 1);
-            if (o->comSpeed == 0)
-                return UsageError("--speed takes 9600, 19200, 38400, 57600 or 115200");
-        }
+        o->comPort = 1;
+    }
+    if (!o->serial && parser.isSet("speed"))
+        return UsageError("--speed goes with --serial");
+    if (parser.isSet("speed")) {
+        o->comSpeed = qint16(LineSpeeds().indexOf(Number(parser.value("speed"), 1, 115200)) + 1);
+        if (o->comSpeed == 0)
+            return UsageError("--speed takes 9600, 19200, 38400, 57600 or 115200");
     }
     if (parser.isSet("key")) {
         o->key = parser.value("key");
@@ -123,13 +162,16 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         if (!ok || o->key.size() > 2)
             return UsageError("--key takes one byte in hex, e.g. 5A");
     }
-    o->delay = parser.value("delay");
+    if (parser.isSet("delay"))
+        o->delay = parser.value("delay");
     if (Number(o->delay, 0, MaxDelay) < 0)
         return UsageError(QString("--delay takes a number from 0 to %1").arg(MaxDelay));
-    if (parser.isSet("match") != parser.isSet("reply"))
+    if (!bench && parser.isSet("match") != parser.isSet("reply"))
         return UsageError("--match and --reply go together");
-    o->match = parser.value("match");
-    o->reply = parser.value("reply");
+    if (parser.isSet("match"))
+        o->match = parser.value("match");
+    if (parser.isSet("reply"))
+        o->reply = parser.value("reply");
     o->log = parser.value("log");
     o->timestamps = parser.isSet("timestamps");
     o->waitMs = parser.isSet("wait") ? Number(parser.value("wait"), 0, 86400000) : o->delay.toInt();
@@ -152,6 +194,12 @@ Runner::Runner(const RunOptions &options, QObject *parent)
             [](const QString &line, bool, const QString &stamp, const QString &delay) {
                 Print(stdout, StampedLine(line, stamp, delay));
             });
+    connect(&Run, &Session::AnswerProblems, this, [](const QStringList &problems) {
+        for (qsizetype i = 0; i < problems.size(); ++i) {
+            if (!problems[i].isEmpty())
+                Print(stderr, QString("quillon-run: answer %1 never answers: %2").arg(i + 1).arg(problems[i]));
+        }
+    });
     connect(&Run, &Session::ScriptStatus, this, &Runner::ScriptStatusChanged);
     connect(&Run, &Session::LinkStatus, this, &Runner::LinkStatusChanged);
     connect(&Run, &Session::LogStatus, this, [this](const QString &text) {
@@ -173,6 +221,7 @@ void Runner::Start()
     if (!Options.key.isEmpty())
         Run.UpdateKeyByte(Options.key);
     Run.SetTimestamps(Options.timestamps);
+    Run.SetAnswers(Options.answers);
     if (Options.timeoutS > 0)
         QTimer::singleShot(Options.timeoutS * 1000LL, this,
                            [this] { Fail(QString("timed out after %1 s").arg(Options.timeoutS)); });
@@ -184,10 +233,11 @@ void Runner::Start()
     }
     Files.Name = Options.script;
     Run.SelectScriptFile();
-    if (!Options.device.isEmpty()) {
-        Driver.SetPortDevice(1, Options.device);
+    if (Options.serial) {
+        if (!Options.device.isEmpty())
+            Driver.SetPortDevice(Options.comPort, Options.device);
         Run.SetDataPipe(1);
-        Run.SetComPort(1);
+        Run.SetComPort(Options.comPort);
         Run.SetComSpeed(Options.comSpeed);
         Run.InitComPort();
         if (!Run.ComPortOpen())
