@@ -30,7 +30,7 @@ QString ReplyProblem(const QString &reply)
                                                   [&lines](const QString &line) { lines << line; });
     if (parsed.tooLong)
         return QString("Reply is longer than %1 bytes.").arg(CommandCapacity);
-    return lines.isEmpty() ? QString() : "Reply: " + lines.join(' ');
+    return lines.isEmpty() ? QString() : "Reply: " + lines.join("; ");
 }
 
 bool Fits(QStringView bytes, const QString &pattern)

@@ -1,7 +1,7 @@
 #include "windows/answerswindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,7 +61,6 @@ AnswersWindow::AnswersWindow(QWidget *parent) : QDialog(parent)
     connect(RemoveAnswer, &QPushButton::clicked, this, &AnswersWindow::Remove);
     connect(MoveAnswerUp, &QPushButton::clicked, this, [this] { Move(-1); });
     connect(MoveAnswerDown, &QPushButton::clicked, this, [this] { Move(1); });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { FocusChanged(now); });
     Show({}, -1, 1);
 }
 
@@ -70,13 +69,17 @@ void AnswersWindow::AddRow()
     const int row = int(Rows.size()) + 1;
     const QString rule = QString("Rule %1 ").arg(row);
     Row cells{new QCheckBox, new QLineEdit, new QLineEdit, new QSpinBox, new QLabel};
+    cells.on->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed); // a click beside the box does nothing
     cells.delay->setRange(0, AnswerRule::MaxDelayMs);
     cells.status->setWordWrap(true);
     const QList<QWidget *> widgets = cells.Cells() << cells.status;
     for (int column = 0; column < 5; ++column) {
         widgets[column]->setObjectName(QString("Answer%1%2").arg(QString(Columns[column]).section(' ', 0, 0)).arg(row));
-        widgets[column]->setAccessibleName(rule + Columns[column]);
+        if (column < 4) // the status is read as it is shown
+            widgets[column]->setAccessibleName(rule + Columns[column]);
+        widgets[column]->installEventFilter(this); // to know the rule in hand
         Grid->addWidget(widgets[column], row, column);
+        widgets[column]->show(); // at once, not when the loop next runs
     }
     connect(cells.on, &QCheckBox::toggled, this, &AnswersWindow::Changed);
     connect(cells.when, &QLineEdit::textChanged, this, &AnswersWindow::Changed);
@@ -119,10 +122,9 @@ void AnswersWindow::Show(const QList<AnswerRule> &rules, int row, int column)
     order << AddAnswer << RemoveAnswer << MoveAnswerUp << MoveAnswerDown;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-    Current = row;
     if (row >= 0)
         Rows[row].Cells()[column]->setFocus();
-    FocusChanged(QApplication::focusWidget());
+    Focus(row, column);
     emit RulesChanged(rules);
 }
 
@@ -154,15 +156,21 @@ void AnswersWindow::ShowProblems(const QStringList &problems)
     }
 }
 
-void AnswersWindow::FocusChanged(QWidget *now)
+bool AnswersWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    for (qsizetype row = 0; row < Rows.size(); ++row) {
-        const QList<QWidget *> cells = Rows[row].Cells();
-        for (qsizetype column = 0; column < cells.size(); ++column) {
-            if (now && (cells[column] == now || cells[column]->isAncestorOf(now)))
-                Current = int(row), CurrentColumn = int(column);
+    if (event->type() == QEvent::FocusIn) {
+        for (qsizetype row = 0; row < Rows.size(); ++row) {
+            if (const qsizetype column = Rows[row].Cells().indexOf(watched); column >= 0)
+                Focus(int(row), int(column));
         }
     }
+    return false;
+}
+
+void AnswersWindow::Focus(int row, int column)
+{
+    Current = row;
+    CurrentColumn = column;
     RemoveAnswer->setEnabled(Current >= 0);
     MoveAnswerUp->setEnabled(Current > 0);
     MoveAnswerDown->setEnabled(Current >= 0 && Current + 1 < Rows.size());

@@ -30,6 +30,9 @@ public:
 signals:
     void RulesChanged(const QList<AnswerRule> &rules);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct Row {
         QCheckBox *on;
@@ -43,7 +46,7 @@ private:
     void Move(int by);
     void Remove();
     void Changed();
-    void FocusChanged(QWidget *now);
+    void Focus(int row, int column);
 
     QGridLayout *Grid;
     QList<Row> Rows;

@@ -112,9 +112,9 @@ void Form2::ShowLink(const Bench &bench)
 {
     SelectOptions(bench.com, int(LineSpeeds().indexOf(bench.speed)) + 1, bench.transport == "ethernet" ? 2 : 1);
     SetAddress(bench.address, bench.port);
+    Typed[bench.com] = bench.device;
     if (Ports) {
         Ports->SetPortDevice(bench.com, bench.device);
-        Typed[bench.com] = bench.device;
         ShowDevices();
     }
 }
