@@ -279,8 +279,8 @@ private slots:
         QTest::newRow("?? fits any byte") << up + "answers 11 03 ?? 00 10 => 7E 00; arrive 1103ab0010"
             << "A:|T:--> 11 03 AB 00 10 |T:<-- 7E 00 |sent 7e00";
         QTest::newRow("case and spaces forgiven, the length must agree")
-            << up + "answers  11 03 ?? 00 1a  => 7e 0; arrive 1103ab001a1104ab001a011102ab00"
-            << "A:|T:--> 11 03 AB 00 1A |T:<-- 7E 0 |T:--> 11 04 AB 00 1A 01 |T:--> 11 02 AB 00 |sent 7e00";
+            << up + "answers  11 ?? ab  => 7e 0; arrive 1101ab1102abcd1100"
+            << "A:|T:--> 11 01 AB |T:<-- 7E 0 |T:--> 11 02 AB CD |T:--> 11 00 |sent 7e00";
         QTest::newRow("the match packet first, then the first rule that fits")
             << up + "match 05 00 68 6A F1 3F; command AA ; answers 05 00 68 6A F1 ?? => BB | 05 00 68 6A F1 3E => CC; "
                     "arrive 0500686af13f0500686af13e"
