@@ -73,6 +73,8 @@ public:
     bool ComPortOpen() const { return ComOpen; }
     bool EthernetOpen() const { return EthernetUp; }
     bool LogActive() const { return Log.LogActive; }
+    QString LogError() const { return Log.ErrorText(); } // why the log did not open
+    int PipeResult() const { return Pipe.PipeResult; }    // of the last serial driver call
     int KeyByte() const { return Pipe.KeyByte; }
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
