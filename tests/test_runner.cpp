@@ -193,8 +193,9 @@ private slots:
         QCOMPARE(m ? QString("%1 %2").arg(m->expectedLine).arg(m->actualLine) : QString(), mismatch);
     }
 
-    // A transcript recorded, then compared: a run that passes; then two scripts in one
-    // run, one whose transcript differs, and the JUnit report of it read back.
+    // A transcript recorded, then compared: a run that passes; then three scripts in one
+    // run: one missing, one that matches, one whose transcript differs; and the JUnit
+    // report of it read back.
     void scriptsAgainstTheirTranscripts()
     {
         const QString good = Dir.filePath("good.dwn");
@@ -214,14 +215,17 @@ private slots:
         QVERIFY(!Run.readAllStandardError().contains("quillon-run:"));
 
         const QString report = Dir.filePath("report.xml");
-        Finish(tcp + QStringList{"--junit", report, good, bad});
+        const QString missing = Dir.filePath("missing.dwn");
+        Finish(tcp + QStringList{"--junit", report, missing, good, bad});
         QCOMPARE(Run.exitCode(), 1);
         const QString mismatch = bad + ": line 3 of the transcript differs from line 3 of " +
                                  Dir.filePath("bad <&\x01>.expect");
         const QString errors = QString::fromLocal8Bit(Run.readAllStandardError());
         QVERIFY2(errors.contains("quillon-run: " + mismatch + "\n  expected: \"--> 11 02 04 06 \"\n"
                                  "  came:     \"--> 11 02 04 05 \"\n"), qPrintable(errors));
-        QVERIFY2(errors.contains("quillon-run: 1 of 2 scripts passed."), qPrintable(errors));
+        QVERIFY2(errors.startsWith("quillon-run: cannot open script " + missing + ": No such file or directory\n"),
+                 qPrintable(errors));
+        QVERIFY2(errors.contains("quillon-run: 1 of 3 scripts passed."), qPrintable(errors));
 
         QFile file(report);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -243,7 +247,9 @@ private slots:
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         const QString shownBad = QString(bad).replace('\x01', QChar::ReplacementCharacter);
-        QCOMPARE(seen, QStringList({"testsuite 2 tests, 1 failed", "testcase " + good,
+        QCOMPARE(seen, QStringList({"testsuite 3 tests, 2 failed", "testcase " + missing,
+                                    "failure cannot open script " + missing + ": No such file or directory", "out ",
+                                    "testcase " + good,
                                     "out <<- 01 02 03 \n--> 11 03 01 02 03 \n", "testcase " + shownBad,
                                     "failure " + QString(mismatch).replace('\x01', QChar::ReplacementCharacter),
                                     "out <&\uFFFD]]>\n<<- 04 05 \n--> 11 02 04 05 \n"}));

@@ -14,7 +14,7 @@ namespace {
 const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
-    "                   [--timeout S] [--expect FILE | --record] [--junit FILE] SCRIPT.dwn...\n";
+    "                   [--timeout S] [--expect FILE] [--record] [--junit FILE] SCRIPT.dwn...\n";
 
 const char Description[] =
     "Runs script files against the device without any window, as the main window's\n"
@@ -38,7 +38,11 @@ const char Description[] =
     "Exit codes: 0 every script completed and matched its expected transcript; 1 a script\n"
     "failed: it did not open, its transcript differed, the link failed (connection failed\n"
     "or lost, serial port not opened or lost), the log did not open, or --timeout passed;\n"
-    "2 usage error.";
+    "2 usage error. A failing run's stderr, beside the Debug lines:\n"
+    "  quillon-run: b.dwn: line 3 of the transcript differs from line 3 of b.expect\n"
+    "    expected: \"--> 11 02 04 06 \"\n"
+    "    came:     \"--> 11 02 04 05 \"\n"
+    "  quillon-run: 1 of 2 scripts passed.";
 
 void Print(FILE *stream, const QString &line)
 {
@@ -96,8 +100,8 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         {"reply", "The command that answers the --match packet.", "COMMAND"},
         {"log", "Append the traffic to this log file, as the \"Open Log File\" button does.", "FILE"},
         {"timestamps", "The time in front of each traffic line, as View > Timestamps."},
-        {"wait", "Wait this long after the script completes (default: the --delay number, in "
-                 "ms).", "MS"},
+        {"wait", "Wait this long after each script completes (default: the --delay number, "
+                 "in ms).", "MS"},
         {"timeout", "Give up after S seconds in all and exit 1 (default: no limit).", "S"},
         {"expect", "Compare the script's traffic lines with FILE instead of SCRIPT.expect "
                    "(one script only).", "FILE"},
