@@ -44,6 +44,8 @@ private slots:
         const QString command = "Text5=01 02";
         QTest::newRow("Send Command") << QStringList{command, "SendCommand"} << "List1" << "<-- 01 02 ";
         QTest::newRow("nothing to send") << QStringList{"SendCommand"} << "List2" << "Empty command string.";
+        QTest::newRow("a typo: not shown as sent") << QStringList{"Text5=0G 12", "SendCommand"} << "List1" << "";
+        QTest::newRow("a typo: why") << QStringList{"Text5=0G 12", "SendCommand"} << "List2" << "Nib0 not valid: 47|Command not sent.";
         QTest::newRow("Clear") << QStringList{command, "SendCommand", "ClearCommWindow"} << "List1" << "";
         QTest::newRow("Disable") << QStringList{"CommDisplayControl"} << "CommDisplayControl" << "Enable";
         QTest::newRow("no display") << QStringList{"CommDisplayControl", command, "SendCommand"} << "List1" << "";

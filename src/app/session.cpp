@@ -182,10 +182,12 @@ void Session::tmr1_Timer(qint32)
 
 // ---- Outbound command, inbound packets, key byte ------------------------------
 
-void Session::SendBytes(const QByteArray &bytes)
+bool Session::SendBytes(const QByteArray &bytes)
 {
-    Pipe.SendPipePacket(bytes);
+    if (!Pipe.SendPipePacket(bytes))
+        return false;
     SinceCommand.start();
+    return true;
 }
 
 void Session::SendCommand()
@@ -205,8 +207,6 @@ void Session::SendCommandText()
         Command = normalised;
         emit CommandText(Command);
     }
-    WriteTrafficLine("<-- " + Command);
-
     const ParsedCommand parsed =
         ParseCommandText(Command, CommandCapacity, [this](const QString &line) { Post(line); });
     if (parsed.tooLong) {
@@ -214,7 +214,9 @@ void Session::SendCommandText()
         Post(QString("Command longer than %1 bytes: nothing sent.").arg(CommandCapacity));
         return;
     }
-    SendBytes(parsed.bytes);
+    // Shown as sent only once it went out; no reply can come in between.
+    if (SendBytes(parsed.bytes))
+        WriteTrafficLine("<-- " + Command);
 }
 
 void Session::ProcessInbound()
@@ -521,7 +523,7 @@ void Session::SetScriptDelay(const QString &text)
     emit ScriptDelayText(text);
 }
 
-void Session::SendScriptPacket(const QByteArray &bytes) { SendBytes(bytes); }
+bool Session::SendScriptPacket(const QByteArray &bytes) { return SendBytes(bytes); }
 void Session::PostDebug(const QString &line) { Post(line); }
 
 // ---- Shutdown -------------------------------------------------------------------

@@ -100,7 +100,7 @@ private:
     void WriteTextLine(const QString &line) override;
     void Write(const QString &line, bool wrap, const QString &stamp, const QString &delay);
     QString Stamp(const QTime &time) const;
-    void SendBytes(const QByteArray &bytes);
+    bool SendBytes(const QByteArray &bytes);
     void SendCommandText();
     void ShowPartial(bool present);
     void StartServiceTimer();
@@ -124,7 +124,7 @@ private:
     void ShowScriptPath(const QString &path) override;
     QString ScriptDelay() override;
     void SetScriptDelay(const QString &text) override;
-    void SendScriptPacket(const QByteArray &bytes) override;
+    bool SendScriptPacket(const QByteArray &bytes) override;
     void PostDebug(const QString &line) override;
 
     SerialDriver &Driver;
