@@ -275,6 +275,15 @@ void Session::CommFlush()
     Log.Flush();
 }
 
+// A packet left incomplete on an earlier link, or at exit, is written out as "Flush"
+// writes it: received bytes never vanish without a trace, nor swallow a new link's
+// bytes. With none held framing is fresh already, and no empty line is written.
+void Session::FlushHeldPacket()
+{
+    if (!Inbound.InLine.isEmpty())
+        CommFlush();
+}
+
 void Session::UpdateKeyByte(const QString &typed)
 {
     const QString text = TrimSpaces(typed).toUpper();
@@ -349,13 +358,12 @@ void Session::InitComPort()
     if (result != 0)
         Post(QString("Error setting pace time: %1").arg(result));
 
+    FlushHeldPacket();
     WriteTrafficLine("COM port initialized and opened.");
     emit LinkStatus(QString("COM%1: at %2").arg(port).arg(speed.status));
     ComOpen = true;
     Pipe.FlushPipe();
 
-    Inbound.Reset();
-    ShowPartial(false);
     TickBusy = false;
     StartServiceTimer();
     Log.Flush();
@@ -396,14 +404,12 @@ void Session::InitWinSock(const QString &address, qint32 port)
 
 void Session::Winsock1Data_Connect()
 {
+    FlushHeldPacket();
     Post("Ethernet connection complete.");
     EthernetUp = true;
     // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
     emit LinkStatus("Ethernet IP address: " + Winsock1Data.RemoteHost
                     + "   Port number: " + QString::number(Winsock1Data.RemotePort));
-    // A packet left incomplete on an earlier link must not swallow the new link's bytes.
-    Inbound.Reset();
-    ShowPartial(false);
     StartServiceTimer();
     Log.Flush();
 }
@@ -553,6 +559,5 @@ void Session::ExitProgram()
         Post("Log file closed.");
     }
     Script.CloseForShutdown();
-    if (!Inbound.InLine.isEmpty()) // a partial packet is written out; no empty line for none
-        CommFlush();
+    FlushHeldPacket();
 }

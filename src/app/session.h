@@ -103,6 +103,7 @@ private:
     bool SendBytes(const QByteArray &bytes);
     void SendCommandText();
     void ShowPartial(bool present);
+    void FlushHeldPacket();
     void StartServiceTimer();
     void StopServiceTimer();
     void CloseComPort();
