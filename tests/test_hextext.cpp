@@ -23,14 +23,20 @@ private slots:
         QTest::newRow("default match text") << true << "05 00 68 6A F1 3F" << "05 00 68 6A F1 3F" << QStringList();
         QTest::newRow("lower case, outer spaces") << true << "  0a ff  " << "0A FF" << QStringList();
         QTest::newRow("one-character tokens") << true << "5 A" << "05 0A" << QStringList();
-        QTest::newRow("outer tabs are not trimmed") << true << "\t05\t" << "" << QStringList{error};
-        QTest::newRow("three-digit token") << true << "05 123 44" << "05" << QStringList{error};
-        QTest::newRow("two spaces, two digits") << true << "05  00" << "05" << QStringList{error};
-        QTest::newRow("two spaces, one digit") << true << "05  0" << "05 00" << QStringList{"Nib1 not valid: 20"};
-        QTest::newRow("empty") << true << "" << "" << QStringList{error};
-        QTest::newRow("both nibbles bad, first first") << true << "GG" << "00" << QStringList{"Nib1 not valid: 47", "Nib0 not valid: 47"};
-        QTest::newRow("bad nibble before error keeps order") << true << "G1 02 345" << "01 02" << QStringList{"Nib1 not valid: 47", error};
-        QTest::newRow("non-ascii token") << true << QString::fromUtf8("\xE2\x82\xAC 1") << "00 01" << QStringList{"Nib0 not valid: 20AC"};
+        // Any bad token refuses the whole command: its lines, then this one, and no byte.
+        const QString notSent = "Command not sent.";
+        QTest::newRow("outer tabs are not trimmed") << true << "\t05\t" << "" << QStringList{error, notSent};
+        QTest::newRow("comma separator") << true << "05,00" << "" << QStringList{error, notSent};
+        QTest::newRow("three-digit token") << true << "05 123 44" << "" << QStringList{error, notSent};
+        QTest::newRow("two spaces, two digits") << true << "05  00" << "" << QStringList{error, notSent};
+        QTest::newRow("two spaces, one digit") << true << "05  0" << "" << QStringList{"Nib1 not valid: 20", notSent};
+        QTest::newRow("spaces only") << true << "   " << "" << QStringList{error, notSent};
+        QTest::newRow("empty") << true << "" << "" << QStringList{error, notSent};
+        QTest::newRow("bad first nibble") << true << "G5" << "" << QStringList{"Nib1 not valid: 47", notSent};
+        QTest::newRow("bad second nibble after good bytes") << true << "01 02 5G" << "" << QStringList{"Nib0 not valid: 47", notSent};
+        QTest::newRow("both nibbles bad, first first") << true << "GG" << "" << QStringList{"Nib1 not valid: 47", "Nib0 not valid: 47", notSent};
+        QTest::newRow("bad nibble before error keeps order") << true << "G1 02 345" << "" << QStringList{"Nib1 not valid: 47", error, notSent};
+        QTest::newRow("non-ascii token") << true << QString::fromUtf8("\xE2\x82\xAC 1") << "" << QStringList{"Nib0 not valid: 20AC", notSent};
     }
     void hexTextGivesItsBytesAndReportsBadOnes()
     {

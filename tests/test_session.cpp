@@ -164,14 +164,23 @@ private slots:
         const QString most = QString("01 ").repeated(260), over = most + "0G "; // refused before a digit is read
         QTest::newRow("send as typed") << "send 05 00 68 6A F1 3F " << "T:<-- 05 00 68 6A F1 3F |sent 0500686af13f";
         QTest::newRow("send: case and spaces") << "send  5 a" << "C:5 A |T:<-- 5 A |sent 050a";
-        QTest::newRow("send: bad tail") << "send 05 00 ZZZ" << "C:05 00 ZZZ |T:<-- 05 00 ZZZ |D:Error in command string.|sent 0500";
+        // A command with a bad token is refused whole and not shown as sent.
+        const QString notSent = "|D:Command not sent.";
+        QTest::newRow("send: bad tail") << "send 05 00 ZZZ" << "C:05 00 ZZZ |D:Error in command string." + notSent;
+        QTest::newRow("send: bad second nibble") << "send 0G 12" << "C:0G 12 |D:Nib0 not valid: 47" + notSent;
+        QTest::newRow("send: both nibbles bad") << "send ZZ" << "C:ZZ |D:Nib1 not valid: 5A|D:Nib0 not valid: 5A" + notSent;
+        QTest::newRow("send: two spaces") << "send 01  02" << "C:01  02 |D:Error in command string." + notSent;
+        QTest::newRow("match reply: bad token") << "serial; match 00; command 01 ZZ; mark; tick 00"
+            << "T:--> 00 |C:01 ZZ |D:Nib1 not valid: 5A|D:Nib0 not valid: 5A" + notSent;
+        QTest::newRow("match reply: no link") << "ethernet 127.0.0.1 1; up; match 00; command 01; lost Gone; mark; arrive 00"
+            << "T:--> 00 |C:01 |D:Error sending a packet.  Ethernet link not open.";
         QTest::newRow("send nothing") << "send " << "D:Empty command string.";
         QTest::newRow("send 260 bytes") << "send " + most << "T:<-- " + most + "|sent " + QString("01").repeated(260);
-        QTest::newRow("send 261 bytes: refused whole, echoed all the same")
-            << "send " + over << "T:<-- " + over + "|D:Command longer than 260 bytes: nothing sent.";
-        QTest::newRow("put byte fails, the rest goes") << "answer PutByte 3; send 05 0A " << "T:<-- 05 0A |D:Error in put byte: 3|sent 0a";
-        QTest::newRow("put packet fails") << "answer ser_rs232_putpacket 3; send 05 " << "T:<-- 05 |D:Error in put packet: 3|sent 05";
-        QTest::newRow("no Ethernet link") << "pipe 2; send 05 " << "T:<-- 05 |D:Error sending a packet.  Ethernet link not open.";
+        QTest::newRow("send 261 bytes: refused whole") << "send " + over << "D:Command longer than 260 bytes: nothing sent.";
+        // Shown as sent only when every byte was handed over.
+        QTest::newRow("put byte fails, the rest goes, not shown") << "answer PutByte 3; send 05 0A " << "D:Error in put byte: 3|sent 0a";
+        QTest::newRow("put packet fails after the bytes") << "answer ser_rs232_putpacket 3; send 05 " << "D:Error in put packet: 3|T:<-- 05 |sent 05";
+        QTest::newRow("no Ethernet link") << "pipe 2; send 05 " << "D:Error sending a packet.  Ethernet link not open.";
 
         const QString opened = "T:COM port initialized and opened.|L:COM1: at 19.2 kbaud";
         const QString opening = "InitializePort(1,0,0,0,9,0,8192,8192,0) ser_rs232_getport(1) SetPortCharacteristics(1,8,0,3,0,0)";
@@ -218,7 +227,7 @@ private slots:
         QTest::newRow("no tick before a link; a wrong pipe says so everywhere")
             << "state; pipe 3; serial; tick; send 01; break; arrive 00"
             << "state:|" + opened + "|D:Error flushing inbound data pipe." + wrong + "|D:Error in tmr routine." + wrong
-                   + "|C:01 |T:<-- 01 |D:Error sending a packet." + wrong + "|D:Error reading a byte." + wrong;
+                   + "|C:01 |D:Error sending a packet." + wrong + "|D:Error reading a byte." + wrong;
         QTest::newRow("serial tick asks, then reads; break") << "serial; mark; tick; calls; answer SendBreak 7; break; calls"
             << "calls: ser_rs232_getpacket(1,0,0) GetByte(1)|D:Error sending break symbol: 7|calls: SendBreak(1,5)";
         QTest::newRow("nested tick dropped") << "serial; mark; nested tick; tick 0000" << "T:--> 00 |nested: 0 calls|T:--> 00 ";
@@ -227,7 +236,8 @@ private slots:
                "|L:|calls: ser_rs232_getpacket(1,0,0) UnInitializePort(1)|state:";
         QTest::newRow("Ethernet tick reads nothing, even amid an arrival; no break")
             << "ethernet 127.0.0.1 1; up; mark; nested tick; arrive 0000; tick 00; break; calls" << "T:--> 00 |nested: 0 calls|T:--> 00 |calls: ";
-        QTest::newRow("a reopened port starts clean") << "serial; tick 0500; configure; serial; mark; tick 00" << "T:--> 00 ";
+        QTest::newRow("a reopened port writes the packet held out first, then starts clean")
+            << "serial; tick 0500; configure; mark; serial; tick 00" << "T:--> 05 00 |P:0|" + opened + "|T:--> 00 ";
 
         const QString refusedConfigure = "D:Com setup attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
         const QString refusedExit = "D:Enter Form_QueryUnload|D:Exit attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
@@ -251,11 +261,12 @@ private slots:
         QTest::newRow("address shown as typed") << "ethernet fe80::1%2 8080; up; state" // the fake socket: nothing leaves
             << "D:Ethernet connection pending.|D:Ethernet connection complete.|L:Ethernet IP address: fe80::1%2   Port number: 8080"
                "|state: eth sock timer";
-        QTest::newRow("nested arrival left waiting; peer lost mid-packet; next link starts clean")
+        QTest::newRow("nested arrival left waiting; peer lost mid-packet; next link writes it out, then starts clean")
             << "ethernet 127.0.0.1 1; up; mark; nested arrive 10; arrive 0401020304120100aabb; lost Gone; state; "
                "ethernet 127.0.0.1 1; up; arrive 01cc"
             << "T:--> 04 01 02 03 04 |nested: 0 calls|P:1|L:|D:Ethernet connection lost: Gone|state:|D:Ethernet connection pending."
-               "|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1|P:0|T:--> 10 |T:--> 01 CC ";
+               "|T:--> 12 01 00 AA BB |P:0|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1"
+               "|T:--> 10 |T:--> 01 CC ";
         const QByteArray largest = Hex("12ffff") + QByteArray(65535, '\x7e');
         QTest::newRow("largest packet across two arrivals") << "ethernet 127.0.0.1 1; up; mark; arrive " + HexText(largest.left(40000))
             + "; arrive " + HexText(largest.mid(40000)) << "P:1|T:--> 12 FF FF " + QString("7E ").repeated(65535) + "|P:0";
@@ -289,7 +300,7 @@ private slots:
             << up + "answers off 11 01 ?? => 01 | 0G 01 ?? => 02 | 1 01 ?? => 02 |  => 02 | 11 01 ?? => ZZ | 11 01 ?? =>  "
                     "| 11 01 ?? => " + QString("01 ").repeated(261) + "| 11 01 ?? => 04; arrive 1101ff"
             << "A:/When: \"0G\" is not a byte (two hex digits) or ??./When: \"1\" is not a byte (two hex digits) or ??."
-               "/When is empty./Reply: Nib1 not valid: 5A; Nib0 not valid: 5A/Reply is empty./Reply is longer than 260 bytes./"
+               "/When is empty./Reply: Nib1 not valid: 5A/Reply is empty./Reply is longer than 260 bytes./"
                "|T:--> 11 01 FF |T:<-- 04 |sent 04";
         QTest::newRow("the key byte on both") << "key 5A; " + up + "answers 11 01 ?? => 7E; arrive 4b5ba5" // 11 01 FF under 5A
             << "A:|T:--> 11 01 FF |T:<-- 7E |sent 24";
@@ -344,13 +355,14 @@ private slots:
         const QString start = "### Start Script File: " + script;
         const QStringList body = {"COM port initialized and opened.", "", start, "", "", "### Script file stopped.", "",
             "", start, "", "<<- 05 00 ", "", "### Script file aborted.", "", "", start, "", "<<- 05 00 ", "", start, "",
-            "<<- 05 00 ", "; HI", " ", "<<- AA ", "<<- 0500 ", "NOW", "<<- BB ", "", "### Script file completed.", "", "<-- 01 ", ""};
+            "<<- 05 00 ", "; HI", " ", "<<- AA ", "NOW", "<<- BB ", "", "### Script file completed.", "", "<-- 01 ", ""};
         QCOMPARE(LogLines(log), Header(log) + body.mid(0, body.size() - 2) << ""); // on disk when each tick returns
         QCOMPARE(r.Last("Y:"), QString("1000"));
         QCOMPARE(r.Lines("S:"), (QStringList{"", "Inactive.", "Active.", "Inactive.", "Active.", "Aborted.", "Active.", "",
                                              "Inactive.", "Active.", "Completed."}));
         QCOMPARE(r.driver.Sent, Hex("0500" "0500" "0500" "aa" "bb"));
-        r.Play("display; send 01; display; tick 050068"); // hidden, still logged
+        r.Play("display; send 01; send 0G; display; tick 050068"); // hidden, still logged; a refused one not at all
+        QCOMPARE(r.Lines("D:").filter("Command not sent.").size(), 2); // the script's 0500 and the typed 0G
         QCOMPARE(r.Lines("T:") + r.Lines("X:"), (QStringList{"COM port initialized and opened.", "<<- 05 00 ", "<<- 05 00 ",
                                                               "<<- 05 00 ", "; HI", " ", "<<- BB ", "NOW"}));
         r.Play("mark; exit");

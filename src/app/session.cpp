@@ -185,10 +185,12 @@ void Session::tmr1_Timer(qint32)
 
 // ---- Outbound command, inbound packets, key byte ------------------------------
 
-void Session::SendBytes(const QByteArray &bytes)
+bool Session::SendBytes(const QByteArray &bytes)
 {
-    Pipe.SendPipePacket(bytes);
+    if (!Pipe.SendPipePacket(bytes))
+        return false;
     SinceCommand.start();
+    return true;
 }
 
 void Session::SendCommand()
@@ -215,8 +217,6 @@ void Session::SendCommandText(const QString &text, bool fromBox)
         Command = normalised;
         emit CommandText(Command);
     }
-    WriteTrafficLine("<-- " + normalised);
-
     const ParsedCommand parsed =
         ParseCommandText(normalised, CommandCapacity, [this](const QString &line) { Post(line); });
     if (parsed.tooLong) {
@@ -224,7 +224,9 @@ void Session::SendCommandText(const QString &text, bool fromBox)
         Post(QString("Command longer than %1 bytes: nothing sent.").arg(CommandCapacity));
         return;
     }
-    SendBytes(parsed.bytes);
+    // Shown as sent only once it went out; no reply can come in between.
+    if (SendBytes(parsed.bytes))
+        WriteTrafficLine("<-- " + normalised);
 }
 
 void Session::ProcessInbound()
@@ -292,6 +294,15 @@ void Session::CommFlush()
     Inbound.Reset();
     ShowPartial(false);
     Log.Flush();
+}
+
+// A packet left incomplete on an earlier link, or at exit, is written out as "Flush"
+// writes it: received bytes never vanish without a trace, nor swallow a new link's
+// bytes. With none held framing is fresh already, and no empty line is written.
+void Session::FlushHeldPacket()
+{
+    if (!Inbound.InLine.isEmpty())
+        CommFlush();
 }
 
 void Session::UpdateKeyByte(const QString &typed)
@@ -368,13 +379,12 @@ void Session::InitComPort()
     if (result != 0)
         Post(QString("Error setting pace time: %1").arg(result));
 
+    FlushHeldPacket();
     WriteTrafficLine("COM port initialized and opened.");
     emit LinkStatus(QString("COM%1: at %2").arg(port).arg(speed.status));
     ComOpen = true;
     Pipe.FlushPipe();
 
-    Inbound.Reset();
-    ShowPartial(false);
     TickBusy = false;
     StartServiceTimer();
     Log.Flush();
@@ -416,14 +426,12 @@ void Session::InitWinSock(const QString &address, qint32 port)
 
 void Session::Winsock1Data_Connect()
 {
+    FlushHeldPacket();
     Post("Ethernet connection complete.");
     EthernetUp = true;
     // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
     emit LinkStatus("Ethernet IP address: " + Winsock1Data.RemoteHost
                     + "   Port number: " + QString::number(Winsock1Data.RemotePort));
-    // A packet left incomplete on an earlier link must not swallow the new link's bytes.
-    Inbound.Reset();
-    ShowPartial(false);
     StartServiceTimer();
     Log.Flush();
 }
@@ -545,7 +553,7 @@ void Session::SetScriptDelay(const QString &text)
     emit ScriptDelayText(text);
 }
 
-void Session::SendScriptPacket(const QByteArray &bytes) { SendBytes(bytes); }
+bool Session::SendScriptPacket(const QByteArray &bytes) { return SendBytes(bytes); }
 void Session::PostDebug(const QString &line) { Post(line); }
 
 // ---- Shutdown -------------------------------------------------------------------
@@ -575,6 +583,5 @@ void Session::ExitProgram()
         Post("Log file closed.");
     }
     Script.CloseForShutdown();
-    if (!Inbound.InLine.isEmpty()) // a partial packet is written out; no empty line for none
-        CommFlush();
+    FlushHeldPacket();
 }

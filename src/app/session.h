@@ -79,6 +79,8 @@ public:
     bool ComPortOpen() const { return ComOpen; }
     bool EthernetOpen() const { return EthernetUp; }
     bool LogActive() const { return Log.LogActive; }
+    QString LogError() const { return Log.ErrorText(); } // why the log did not open
+    int PipeResult() const { return Pipe.PipeResult; }    // of the last serial driver call
     int KeyByte() const { return Pipe.KeyByte; }
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
@@ -106,10 +108,11 @@ private:
     void WriteTextLine(const QString &line) override;
     void Write(const QString &line, bool wrap, const QString &stamp, const QString &delay);
     QString Stamp(const QTime &time) const;
-    void SendBytes(const QByteArray &bytes);
+    bool SendBytes(const QByteArray &bytes);
     void SendCommandText(const QString &text, bool fromBox);
     void DropWaitingAnswers();
     void ShowPartial(bool present);
+    void FlushHeldPacket();
     void StartServiceTimer();
     void StopServiceTimer();
     void CloseComPort();
@@ -131,7 +134,7 @@ private:
     void ShowScriptPath(const QString &path) override;
     QString ScriptDelay() override;
     void SetScriptDelay(const QString &text) override;
-    void SendScriptPacket(const QByteArray &bytes) override;
+    bool SendScriptPacket(const QByteArray &bytes) override;
     void PostDebug(const QString &line) override;
 
     SerialDriver &Driver;

@@ -51,32 +51,38 @@ void PipeIo::SendBreak()
         Post("Error sending break symbol: " + QString::number(PipeResult));
 }
 
-void PipeIo::SendPipePacket(const QByteArray &bytes)
+bool PipeIo::SendPipePacket(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
-        return;
+        return false;
     if (DataPipe == 1) {
+        bool handed = true;
         for (const char byte : bytes) {
             PipeResult = Driver.PutByte(ComPort, (quint8(byte) ^ KeyByte) & 0xFF);
-            if (PipeResult != 0)
+            if (PipeResult != 0) {
                 Post("Error in put byte: " + QString::number(PipeResult));
+                handed = false;
+            }
         }
         char text[] = "0";
         PipeResult = Driver.ser_rs232_putpacket(ComPort, 0, text);
         if (PipeResult != 0)
             Post("Error in put packet: " + QString::number(PipeResult));
-    } else if (DataPipe == 2) {
+        return handed;
+    }
+    if (DataPipe == 2) {
         if (!Socket.IsOpen()) {
             Post("Error sending a packet.  Ethernet link not open.");
-            return;
+            return false;
         }
         QByteArray wire(bytes);
         for (char &byte : wire)
             byte = char(byte ^ KeyByte);
         Socket.SendData(wire);
-    } else {
-        Post("Error sending a packet.  DataPipe value wrong.");
+        return true;
     }
+    Post("Error sending a packet.  DataPipe value wrong.");
+    return false;
 }
 
 void PipeIo::TakeArrival(qint64 bytesTotal)

@@ -22,7 +22,8 @@ public:
     int ReadPipeByte();
     void FlushPipe();
     void SendBreak();
-    void SendPipePacket(const QByteArray &bytes);
+    // True when every byte was handed to an open link; failures are posted.
+    bool SendPipePacket(const QByteArray &bytes);
     // Loads one socket delivery into the receive buffer, the key already removed.
     void TakeArrival(qint64 bytesTotal);
     // The delivery's unread bytes, for taking many at once (nothing on the serial pipe);

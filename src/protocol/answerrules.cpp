@@ -20,7 +20,7 @@ QString Pattern(const QString &when, QString *problem)
     return tokens.join(' ');
 }
 
-// Why the reply would not go out whole, in the words the command box's send would use.
+// Why the reply would be refused, in the words the command box's send would use.
 QString ReplyProblem(const QString &reply)
 {
     if (reply.trimmed().isEmpty())
@@ -30,7 +30,7 @@ QString ReplyProblem(const QString &reply)
                                                   [&lines](const QString &line) { lines << line; });
     if (parsed.tooLong)
         return QString("Reply is longer than %1 bytes.").arg(CommandCapacity);
-    return lines.isEmpty() ? QString() : "Reply: " + lines.join("; ");
+    return parsed.bytes.isEmpty() ? "Reply: " + lines.value(0) : QString(); // the first line says what is wrong
 }
 
 bool Fits(QStringView bytes, const QString &pattern)

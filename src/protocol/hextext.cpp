@@ -17,7 +17,8 @@ int NibbleValue(uint c)
 }
 
 // Characters are code points, so a character outside the BMP is reported as one code.
-int PairToByte(uint high, uint low, const PostMsg &post)
+// A bad nibble counts as 0 and clears valid.
+int PairToByte(uint high, uint low, const PostMsg &post, bool &valid)
 {
     int result = 0;
     const int h = NibbleValue(high);
@@ -30,6 +31,7 @@ int PairToByte(uint high, uint low, const PostMsg &post)
         post(QStringLiteral("Nib0 not valid: ") + QString::number(low, 16).toUpper());
     else
         result += l;
+    valid = valid && h >= 0 && l >= 0;
     return result;
 }
 
@@ -69,7 +71,8 @@ int HexToByte(const QString &text, const PostMsg &post)
 {
     // Four UTF-16 units always cover the first two code points.
     const QList<uint> chars = text.left(4).toUcs4();
-    return PairToByte(chars.size() > 0 ? chars[0] : Space, chars.size() > 1 ? chars[1] : Space, post);
+    bool valid = true;
+    return PairToByte(chars.size() > 0 ? chars[0] : Space, chars.size() > 1 ? chars[1] : Space, post, valid);
 }
 
 ParsedCommand ParseCommandText(const QString &normalised, int capacity, const PostMsg &post)
@@ -105,9 +108,14 @@ ParsedCommand ParseCommandText(const QString &normalised, int capacity, const Po
 
     ParsedCommand result;
     result.bytes.reserve(tokens.size());
+    bool valid = !bad;
     for (const auto &[high, low] : tokens)
-        result.bytes.append(char(PairToByte(high, low, post)));
+        result.bytes.append(char(PairToByte(high, low, post, valid)));
     if (bad)
         post(QStringLiteral("Error in command string."));
+    if (!valid) {
+        post(QStringLiteral("Command not sent."));
+        result.bytes.clear();
+    }
     return result;
 }

@@ -21,9 +21,11 @@ QString NormaliseCommandText(const QString &text);
 int HexToByte(const QString &text, const PostMsg &post);
 
 struct ParsedCommand {
-    QByteArray bytes;
-    bool tooLong = false; // more byte tokens than the capacity: bytes is empty, nothing posted
+    QByteArray bytes; // empty when the command is refused
+    bool tooLong = false; // more byte tokens than the capacity: nothing posted
 };
 
-// Splits normalised command text into one- and two-character tokens separated by single spaces.
+// Splits normalised command text into one- and two-character tokens separated by single
+// spaces. A command with any bad token is refused whole: a typo must never reach the
+// device as other bytes. Its lines are posted, then "Command not sent.".
 ParsedCommand ParseCommandText(const QString &normalised, int capacity, const PostMsg &post);

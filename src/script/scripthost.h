@@ -16,6 +16,7 @@ public:
     virtual void ShowScriptPath(const QString &text6) = 0;
     virtual QString ScriptDelay() = 0;
     virtual void SetScriptDelay(const QString &text) = 0;
-    virtual void SendScriptPacket(const QByteArray &bytes) = 0;
+    // True when the bytes were handed to an open link.
+    virtual bool SendScriptPacket(const QByteArray &bytes) = 0;
     virtual void PostDebug(const QString &line) = 0;
 };

@@ -131,15 +131,14 @@ void ScriptRunner::RunScriptStep()
 void ScriptRunner::SendCommandLine(const QString &line)
 {
     const QString command = line + QLatin1Char(' ');
-    host_.WriteTrafficLine(QStringLiteral("<<- ") + command);
 
     // A cut command could do harm on the vehicle, so an over-long line is not sent at all.
     // The delay is loaded all the same: every command line, sent or not, takes its slot.
     const ParsedCommand parsed = ParseCommandText(command, LineCapacity, post_);
     if (parsed.tooLong)
         host_.PostDebug(QStringLiteral("Script line longer than 4097 bytes skipped."));
-    else if (!parsed.bytes.isEmpty())
-        host_.SendScriptPacket(parsed.bytes);
+    else if (!parsed.bytes.isEmpty() && host_.SendScriptPacket(parsed.bytes))
+        host_.WriteTrafficLine(QStringLiteral("<<- ") + command);
 
     if (host_.ScriptDelay().isEmpty())
         host_.SetScriptDelay(QStringLiteral("1000"));

@@ -114,14 +114,7 @@ void AnswersWindow::Show(const QList<AnswerRule> &rules, int row, int column)
         Rows[i].reply->setText(rules[i].reply);
         Rows[i].delay->setValue(rules[i].delayMs);
     }
-    Showing = false;
-    // Rows made later would otherwise come after the buttons.
-    QList<QWidget *> order;
-    for (const Row &each : Rows)
-        order << each.Cells();
-    order << AddAnswer << RemoveAnswer << MoveAnswerUp << MoveAnswerDown;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    Showing = false; // a row made is last in the focus chain: Tab goes round the rows and the buttons
     if (row >= 0)
         Rows[row].Cells()[column]->setFocus();
     Focus(row, column);

@@ -92,6 +92,7 @@ private:
     void BuildMenus();
     void ShowSession();
     void ShowCommandText(const QString &text);
+    void FitStampedRow();
     void ShowBench(const Bench &bench);
     Bench CurrentBench() const;
     void SaveBench(const QString &path);

@@ -18,8 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     ParseCommandText(text, capacity, post); // callers normalise first, but raw text must be safe too
 
+    posts = 0;
     const ParsedCommand parsed = ParseCommandText(NormaliseCommandText(text), capacity, post);
     if (parsed.tooLong ? !parsed.bytes.isEmpty() : parsed.bytes.size() > capacity)
+        std::abort();
+    // Whatever was reported, nothing goes out: a command is sent whole or not at all.
+    if (posts != 0 && !parsed.bytes.isEmpty())
         std::abort();
     // Whatever was parsed reads back the same from the traffic window's text, silently.
     QString shown;
