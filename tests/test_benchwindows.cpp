@@ -148,7 +148,7 @@ private slots:
         w.files.Answers << golden << saved << broken << unknown;
         w.Choose("FileMenu", "OpenBenchFile");
         QCOMPARE(w.Debug().mid(2), (QStringList{"Ethernet connection closed.", "Bench file opened: " + golden
-                                                + ". \"Configure Comms\", then \"Initialize\" opens its link."}));
+                                                + "; \"Initialize\" opens its link."}));
         QCOMPARE(w.Find<QAction>("ViewTimestamps")->isChecked(), true);
         QStringList shown;
         for (QLineEdit *box : {w->KeyByteText, w->Text5, w->Text7, w->MatchMsg, w.Find<QLineEdit>("IPAddress"),
@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(w->MatchMsg->text(), "11 06 05 00 68 6A F1 3F");
         w.Choose("FileMenu", "OpenBenchFile"); // what it leaves out goes back to the start-up default
         QCOMPARE(w.Debug().mid(w.Debug().size() - 2),
-                 (QStringList{"Bench file opened: " + unknown + ". \"Configure Comms\", then \"Initialize\" opens its link.",
+                 (QStringList{"Bench file opened: " + unknown + "; \"Initialize\" opens its link.",
                               "Bench file: unknown field \"colour\" ignored."}));
         QCOMPARE(w->MatchMsg->text() + "|" + w->KeyByteText->text(), "05 00 68 6A F1 3F|00");
         QVERIFY(w.form.AnswersDialog()->Rules().isEmpty() && w->ConfigDialog()->DataPipeSelect[1]->isChecked());

@@ -77,19 +77,19 @@ CommandsWindow::CommandsWindow(QWidget *parent) : QDialog(parent)
     connect(RemoveCommand, &QPushButton::clicked, this, [this] {
         const int row = Selected();
         Saved.removeAt(row);
-        Show(qMin(row, int(Saved.size()) - 1));
+        Show(row);
     });
     connect(MoveCommandUp, &QPushButton::clicked, this, [this] { Move(-1); });
     connect(MoveCommandDown, &QPushButton::clicked, this, [this] { Move(1); });
     connect(CommandList, &QTableWidget::itemSelectionChanged, this, &CommandsWindow::EnableButtons);
     connect(CommandList, &QTableWidget::cellDoubleClicked, this, &CommandsWindow::SendSelected);
-    Show(-1);
+    Show(0);
 }
 
 void CommandsWindow::SetCommands(const QList<SavedCommand> &commands)
 {
     Saved = commands;
-    Show(-1);
+    Show(0);
 }
 
 void CommandsWindow::Show(int select)
@@ -99,9 +99,9 @@ void CommandsWindow::Show(int select)
         CommandList->setItem(row, 0, new QTableWidgetItem(Saved[row].name));
         CommandList->setItem(row, 1, new QTableWidgetItem(Saved[row].command));
     }
-    CommandList->clearSelection();
-    if (select >= 0)
-        CommandList->selectRow(select);
+    // One is always selected, so that Enter on the list sends it.
+    if (!Saved.isEmpty())
+        CommandList->selectRow(qBound(0, select, int(Saved.size()) - 1));
     EnableButtons();
 }
 

@@ -30,7 +30,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Show(int select);
+    void Show(int select); // the row selected, kept within the list
     void StartEdit(int row); // -1 adds a command
     void FinishEdit();
     void Move(int by);

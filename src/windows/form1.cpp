@@ -376,7 +376,7 @@ void Form1::OpenBench(const QString &path)
     ShowBench(read.bench);
     BenchPath = path;
     SaveBenchFile->setEnabled(true);
-    PostMsg2("Bench file opened: " + path + ". \"Configure Comms\", then \"Initialize\" opens its link.");
+    PostMsg2("Bench file opened: " + path + "; \"Initialize\" opens its link.");
     for (const QString &field : read.ignored)
         PostMsg2("Bench file: unknown field \"" + field + "\" ignored.");
 }
