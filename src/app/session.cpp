@@ -40,9 +40,15 @@ int SerialTickBound(int baud)
 
 Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
     : QObject(parent), Driver(driver), Winsock1Data(socket), CommonDialog1(files),
-      Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this)
+      Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this),
+      Ports(dynamic_cast<PortTable *>(&driver))
 {
     Log.OnFailure = [this](const QString &line) { LogFailed(line); };
+    connect(&Retry, &Reconnect::TryDue, this, &Session::Retry_TryDue);
+    connect(&Retry, &Reconnect::TryUnanswered, this, [this] {
+        Winsock1Data.Close();
+        EthernetTryFailed(QString("no answer in %1 s").arg(Reconnect::MaxTrySeconds));
+    });
     connect(&Winsock1Data, &SocketControl::Connected, this, &Session::Winsock1Data_Connect);
     connect(&Winsock1Data, &SocketControl::DataArrival, this, &Session::Winsock1Data_DataArrival);
     connect(&Winsock1Data, &SocketControl::ConnectFailed, this, &Session::Winsock1Data_ConnectFailed);
@@ -112,6 +118,13 @@ QString Session::Stamp(const QTime &time) const
 }
 
 void Session::SetTimestamps(bool on) { Timestamps = on; }
+
+void Session::SetReconnect(bool on)
+{
+    ReconnectOn = on;
+    if (!on)
+        StopReconnect();
+}
 
 // Told only when it changes: a flood completes a packet every few bytes.
 void Session::ShowPartial(bool present)
@@ -275,6 +288,13 @@ void Session::CommFlush()
     Log.Flush();
 }
 
+// A partial packet held is written out as "Flush" does; no empty line for none.
+void Session::FlushPartial()
+{
+    if (!Inbound.InLine.isEmpty())
+        CommFlush();
+}
+
 void Session::UpdateKeyByte(const QString &typed)
 {
     const QString text = TrimSpaces(typed).toUpper();
@@ -293,6 +313,7 @@ bool Session::ConfigureComms()
         StopServiceTimer();
         return false;
     }
+    StopReconnect();
     if (EthernetUp)
         CloseEthernet();
     else
@@ -318,26 +339,37 @@ void Session::InitComPort()
         Post("** ERROR ** COM Port already open.");
         return;
     }
+    if (!OpenComPort([this](const QString &line) { Post(line); }))
+        return;
+    WriteTrafficLine("COM port initialized and opened.");
+    ComPortOpened();
+}
+
+// Opens and sets up Pipe.ComPort at ComSpeed; a failure that leaves it closed goes to
+// failure, the rest to the Debug window.
+bool Session::OpenComPort(const PostMsg &failure)
+{
+    const int port = Pipe.ComPort;
     int &result = Pipe.PipeResult;
     result = Driver.InitializePort(port, port - 1, 0, 0, 9, 0, 8192, 8192, 0);
     if (result != 0) {
-        Post(QString("Error initializing COM port: %1").arg(result));
-        return;
+        failure(QString("Error initializing COM port: %1").arg(result));
+        return false;
     }
     result = Driver.ser_rs232_getport(port, PortParams);
     if (result != 0) {
-        Post(QString("Error setting COM port parameters: %1").arg(result));
+        failure(QString("Error setting COM port parameters: %1").arg(result));
         Driver.UnInitializePort(port); // so the next try does not find the port busy
-        return;
+        return false;
     }
     const Speed &speed = Speeds[ComSpeed - 1];
     PortParams = {speed.code, 0, 3, 0, 0};
     TickBound = SerialTickBound(speed.baud);
     result = Driver.SetPortCharacteristics(port, speed.code, 0, 3, 0, 0);
     if (result != 0) {
-        Post(QString("Error setting COM port characteristics: %1").arg(result));
+        failure(QString("Error setting COM port characteristics: %1").arg(result));
         Driver.UnInitializePort(port);
-        return;
+        return false;
     }
     result = Driver.CdrvSetTimerResolution(port, 1);
     if (result != 0)
@@ -348,9 +380,12 @@ void Session::InitComPort()
     result = Driver.SetPaceTime(port, 0);
     if (result != 0)
         Post(QString("Error setting pace time: %1").arg(result));
+    return true;
+}
 
-    WriteTrafficLine("COM port initialized and opened.");
-    emit LinkStatus(QString("COM%1: at %2").arg(port).arg(speed.status));
+void Session::ComPortOpened()
+{
+    emit LinkStatus(QString("COM%1: at %2").arg(Pipe.ComPort).arg(Speeds[ComSpeed - 1].status));
     ComOpen = true;
     Pipe.FlushPipe();
 
@@ -358,6 +393,8 @@ void Session::InitComPort()
     ShowPartial(false);
     TickBusy = false;
     StartServiceTimer();
+    if (Ports)
+        ComDevice = SerialIdentity(Ports->PortDevice(Pipe.ComPort));
     Log.Flush();
 }
 
@@ -377,9 +414,88 @@ void Session::CloseComPort()
 // once and close the port, as a TCP peer that goes away closes the link.
 void Session::SerialPortLost()
 {
-    Post(QString("COM%1 lost: the device went away. Configure Comms to open it again.").arg(Pipe.ComPort));
+    const QString com = QString("COM%1").arg(Pipe.ComPort);
+    Post(com + " lost: the device went away." + (ReconnectOn ? "" : " Configure Comms to open it again."));
     CloseComPort();
     emit LinkStatus(QString());
+    if (!ReconnectOn)
+        return;
+    Retrying = "Waiting for " + com + (Ports ? " (" + ComDevice.Name() + ")" : QString()) + " to come back";
+    LinkLost(com + ": the device went away", Reconnect::SerialSchedule);
+    PostStatus(Retrying + ".");
+}
+
+// A look for the lost port's device, wherever it is now, opened at the same speed.
+void Session::LookForComPort()
+{
+    if (Ports) {
+        const QString device = ComDevice.Find();
+        if (device.isEmpty())
+            return Retry.Failed();
+        if (device != Ports->PortDevice(Pipe.ComPort)) // an adapter back under another name
+            Ports->SetPortDevice(Pipe.ComPort, device);
+    }
+    QString why;
+    if (!OpenComPort([&why](const QString &line) { why = line; })) {
+        PostStatus(Retrying + " (last try: " + why + ").");
+        return Retry.Failed();
+    }
+    LinkBack(QString("COM%1 is back").arg(Pipe.ComPort) + (Ports ? ": " + Ports->PortDevice(Pipe.ComPort) : "") + ".");
+    ComPortOpened();
+}
+
+// ---- Reconnect ------------------------------------------------------------------
+
+// What was received before the link went is written out, the log marks the gap,
+// and the same link is tried again on the schedule.
+void Session::LinkLost(const QString &reason, const QList<int> &schedule)
+{
+    FlushPartial();
+    Log.WriteMarker("### Link lost: " + reason);
+    Log.Flush();
+    LastStatus.clear();
+    Retry.Start(schedule);
+}
+
+void Session::LinkBack(const QString &status)
+{
+    Retry.Stop();
+    PostStatus(status);
+    Log.WriteMarker("### Link back.");
+}
+
+void Session::StopReconnect()
+{
+    if (!Retry.Active())
+        return;
+    Retry.Stop();
+    PostStatus(Retrying + ": stopped.");
+}
+
+// Only a change is told: a look every second must flood neither the window nor a log of stderr.
+void Session::PostStatus(const QString &line)
+{
+    if (line == LastStatus)
+        return;
+    LastStatus = line;
+    emit DebugStatusLine(line);
+}
+
+void Session::Retry_TryDue()
+{
+    if (Pipe.DataPipe == 1)
+        LookForComPort();
+    else
+        Winsock1Data.Connect(); // the same address and port
+}
+
+void Session::EthernetTryFailed(const QString &reason)
+{
+    const int failed = Retry.Attempt();
+    Retry.Failed();
+    PostStatus(Retrying + QString(": try %1 failed (%2), try %3 in %4 s.")
+                              .arg(QString::number(failed), reason, QString::number(Retry.Attempt()),
+                                   QString::number(Retry.NextDelay())));
 }
 
 // ---- TCP connection -------------------------------------------------------------
@@ -396,6 +512,8 @@ void Session::InitWinSock(const QString &address, qint32 port)
 
 void Session::Winsock1Data_Connect()
 {
+    if (Retry.Active())
+        LinkBack("Reconnected to " + EthernetPeer() + QString(" at try %1.").arg(Retry.Attempt()));
     Post("Ethernet connection complete.");
     EthernetUp = true;
     // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
@@ -421,6 +539,8 @@ void Session::Winsock1Data_DataArrival(qint64 bytesTotal)
 
 void Session::Winsock1Data_ConnectFailed(const QString &reason)
 {
+    if (Retry.Active())
+        return EthernetTryFailed(reason);
     Post("Ethernet connection failed: " + reason);
 }
 
@@ -433,6 +553,17 @@ void Session::Winsock1Data_PeerClosed(const QString &reason)
     ArrivalBusy = false;
     emit LinkStatus(QString());
     Post("Ethernet connection lost: " + reason);
+    if (!ReconnectOn)
+        return;
+    Retrying = "Reconnecting to " + EthernetPeer();
+    LinkLost(reason, Reconnect::EthernetSchedule);
+    PostStatus(Retrying + QString(": try 1 in %1 s.").arg(Retry.NextDelay()));
+}
+
+// Joined, as the status line is.
+QString Session::EthernetPeer() const
+{
+    return Winsock1Data.RemoteHost + ':' + QString::number(Winsock1Data.RemotePort);
 }
 
 void Session::CloseEthernet()
@@ -542,6 +673,7 @@ bool Session::QueryUnload()
 
 void Session::ExitProgram()
 {
+    Retry.Stop();
     if (ComOpen)
         CloseComPort();
     if (EthernetUp)
@@ -553,6 +685,5 @@ void Session::ExitProgram()
         Post("Log file closed.");
     }
     Script.CloseForShutdown();
-    if (!Inbound.InLine.isEmpty()) // a partial packet is written out; no empty line for none
-        CommFlush();
+    FlushPartial();
 }

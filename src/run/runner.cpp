@@ -9,7 +9,7 @@ namespace {
 const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
-    "                   [--timeout S] SCRIPT.dwn\n";
+    "                   [--timeout S] [--reconnect] SCRIPT.dwn\n";
 
 const char Description[] =
     "Runs a script file against the device without any window, as the main window's\n"
@@ -25,7 +25,8 @@ const char Description[] =
     "the link and the log as the window's exit does.\n"
     "Exit codes: 0 the script completed; 1 the link failed (connection failed or lost,\n"
     "serial port not opened or lost), the log or the script did not open, or --timeout\n"
-    "passed; 2 usage error.";
+    "passed; 2 usage error. With --reconnect a link lost once it was up is opened again\n"
+    "and the script goes on; --timeout still bounds the whole run, waits included.";
 
 void Print(FILE *stream, const QString &line)
 {
@@ -75,6 +76,8 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         {"wait", "Wait this long after the script completes (default: the --delay number, in "
                  "ms).", "MS"},
         {"timeout", "Give up after S seconds in all and exit 1 (default: no limit).", "S"},
+        {"reconnect", "A link lost while up is opened again, as Bench > Reconnect When Lost: the script "
+                      "waits and goes on once it is back."},
     });
     parser.addPositionalArgument("SCRIPT.dwn", "The script file to run.");
     if (!parser.parse(arguments))
@@ -132,6 +135,7 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
     o->reply = parser.value("reply");
     o->log = parser.value("log");
     o->timestamps = parser.isSet("timestamps");
+    o->reconnect = parser.isSet("reconnect");
     o->waitMs = parser.isSet("wait") ? Number(parser.value("wait"), 0, 86400000) : o->delay.toInt();
     if (o->waitMs < 0)
         return UsageError("--wait takes milliseconds");
@@ -160,8 +164,14 @@ Runner::Runner(const RunOptions &options, QObject *parent)
         else if (LogOpen && !Finishing)
             Finish(1); // a write failed; the session has said why
     });
-    // The session only reports it on the Debug window.
-    connect(&Socket, &SocketControl::ConnectFailed, this, [this] { Finish(1); });
+    // Only a DebugStatusLine when it changes, so a long gap prints one line a try.
+    connect(&Run, &Session::DebugStatusLine, this, [](const QString &line) { Print(stderr, line); });
+    // The session only reports it on the Debug window. With --reconnect, once the
+    // script started, a failed connection is one of the tries.
+    connect(&Socket, &SocketControl::ConnectFailed, this, [this] {
+        if (!Options.reconnect || ScriptState == "Inactive.")
+            Finish(1);
+    });
 }
 
 void Runner::Start()
@@ -173,6 +183,7 @@ void Runner::Start()
     if (!Options.key.isEmpty())
         Run.UpdateKeyByte(Options.key);
     Run.SetTimestamps(Options.timestamps);
+    Run.SetReconnect(Options.reconnect);
     if (Options.timeoutS > 0)
         QTimer::singleShot(Options.timeoutS * 1000LL, this,
                            [this] { Fail(QString("timed out after %1 s").arg(Options.timeoutS)); });
@@ -198,15 +209,18 @@ void Runner::Start()
     }
 }
 
-// Up on the status line: the script starts once the handler that opened the link returns.
+// Up on the status line: the script starts once the handler that opened the link
+// returns; back up after a loss, the session goes on with it.
 void Runner::LinkStatusChanged(const QString &text)
 {
     if (!text.isEmpty() && !LinkUp) {
         LinkUp = true;
-        QTimer::singleShot(0, this, &Runner::StartScript);
+        if (ScriptState == "Inactive.")
+            QTimer::singleShot(0, this, &Runner::StartScript);
     } else if (text.isEmpty() && LinkUp && !Finishing) {
         LinkUp = false; // peer closed or port lost; the session has said which
-        Finish(1);
+        if (!Options.reconnect)
+            Finish(1);
     }
 }
 

@@ -21,6 +21,7 @@ struct RunOptions {
     bool timestamps = false;
     int waitMs = 1000;     // after the script completes
     int timeoutS = 0;      // the whole run; 0: none
+    bool reconnect = false; // a lost link is waited for, not a failure
     QString script;
 };
 

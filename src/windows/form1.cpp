@@ -53,6 +53,7 @@ Form1::Form1(Session &session, PortTable *ports)
 void Form1::ShowSession()
 {
     connect(&Run, &Session::DebugLine, this, &Form1::PostMsg2);
+    connect(&Run, &Session::DebugStatusLine, this, [this](const QString &line) { DebugWindow.ShowStatusRow(line); });
     connect(&Run, &Session::TrafficLine, this,
             [this](const QString &line, bool wrap, const QString &stamp, const QString &delay) {
                 if (!stamp.isEmpty())
@@ -103,6 +104,13 @@ void Form1::BuildMenus()
     timestamps->setObjectName("ViewTimestamps");
     timestamps->setCheckable(true);
     connect(timestamps, &QAction::toggled, &Run, &Session::SetTimestamps);
+
+    QMenu *benchMenu = menuBar()->addMenu("&Bench");
+    benchMenu->setObjectName("BenchMenu");
+    QAction *reconnect = benchMenu->addAction("&Reconnect When Lost");
+    reconnect->setObjectName("BenchReconnect");
+    reconnect->setCheckable(true);
+    connect(reconnect, &QAction::toggled, &Run, &Session::SetReconnect);
 
     QMenu *helpMenu = menuBar()->addMenu("&Help");
     helpMenu->setObjectName("menuHelp");
