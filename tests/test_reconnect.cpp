@@ -75,7 +75,7 @@ private slots:
         });
         s.InitVariables();
         s.SetReconnect(true);
-        s.ReconnectTimer()->SetSecondMs(20);
+        s.ReconnectTimer()->SetSecondMs(100); // the gap outlasts the script delay
         s.SelectLogFile();
         s.SelectScriptFile();
         s.SetScriptDelayText("100");

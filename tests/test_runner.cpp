@@ -96,6 +96,8 @@ private slots:
         QTest::newRow("odd speed") << "" << "--serial X --speed 4800 X" << false << 2 << "--speed takes";
         QTest::newRow("match alone") << "" << "--tcp 127.0.0.1:1 --match 01 X" << false << 2 << "go together";
         QTest::newRow("refused") << "" << "--tcp 127.0.0.1:1 X" << false << 1 << "Ethernet connection failed: ";
+        QTest::newRow("refused at first, --reconnect or not") << "" << "--tcp 127.0.0.1:1 --reconnect X" << false << 1
+                                                               << "Ethernet connection failed: ";
         QTest::newRow("no serial device") << "" << "--serial X X" << false << 1 << "Error initializing COM port";
         QTest::newRow("no script") << "tcp" << "X" << false << 1 << "Error in starting Script file.";
         QTest::newRow("no log") << "tcp" << "--log X X" << false << 1 << "Log File cancelled.";
@@ -116,6 +118,23 @@ private slots:
         Finish((link.isEmpty() ? QStringList() : Link(link)) + words, pull);
         QCOMPARE(Run.exitCode(), code);
         QVERIFY2(Run.readAllStandardError().contains(debug.toLocal8Bit()), qPrintable(debug));
+    }
+
+    // With --reconnect the device closing the link every 700 ms pauses the script, which
+    // goes on once the link is back: each command goes out once, in order.
+    void reconnectWaitsForTheLinkAndGoesOnWithTheScript()
+    {
+        QFile script(Dir.filePath("six.dwn"));
+        QStringList commands;
+        for (int i = 1; i <= 6; ++i)
+            commands << QString("<<- 01 0%1 ").arg(i);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(commands.join("\r\n").remove("<<- ").toLatin1()) > 0);
+        script.close();
+        const QStringList out = Finish(Link("tcp", {"--drop-every", "700"}) + QStringList{"--reconnect", "--delay", "150", script.fileName()});
+        QCOMPARE(out.filter("<<- "), commands);
+        QCOMPARE(Run.exitCode(), 0);
+        const QString debug = Run.readAllStandardError();
+        QVERIFY2(debug.contains("Reconnected to 127.0.0.1:") && !debug.contains("Error"), qPrintable(debug));
     }
 
     // The window, as main() builds it and a user drives it, and the runner write the same log.
