@@ -221,7 +221,8 @@ private slots:
                "|L:|calls: ser_rs232_getpacket(1,0,0) UnInitializePort(1)|state:";
         QTest::newRow("Ethernet tick reads nothing, even amid an arrival; no break")
             << "ethernet 127.0.0.1 1; up; mark; nested tick; arrive 0000; tick 00; break; calls" << "T:--> 00 |nested: 0 calls|T:--> 00 |calls: ";
-        QTest::newRow("a reopened port starts clean") << "serial; tick 0500; configure; serial; mark; tick 00" << "T:--> 00 ";
+        QTest::newRow("a reopened port writes the packet held out first, then starts clean")
+            << "serial; tick 0500; configure; mark; serial; tick 00" << "T:--> 05 00 |P:0|" + opened + "|T:--> 00 ";
 
         const QString refusedConfigure = "D:Com setup attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
         const QString refusedExit = "D:Enter Form_QueryUnload|D:Exit attempt failed, timer stopped. --> Try again !|refused|nested: 0 calls";
@@ -245,11 +246,12 @@ private slots:
         QTest::newRow("address shown as typed") << "ethernet fe80::1%2 8080; up; state" // the fake socket: nothing leaves
             << "D:Ethernet connection pending.|D:Ethernet connection complete.|L:Ethernet IP address: fe80::1%2   Port number: 8080"
                "|state: eth sock timer";
-        QTest::newRow("nested arrival left waiting; peer lost mid-packet; next link starts clean")
+        QTest::newRow("nested arrival left waiting; peer lost mid-packet; next link writes it out, then starts clean")
             << "ethernet 127.0.0.1 1; up; mark; nested arrive 10; arrive 0401020304120100aabb; lost Gone; state; "
                "ethernet 127.0.0.1 1; up; arrive 01cc"
             << "T:--> 04 01 02 03 04 |nested: 0 calls|P:1|L:|D:Ethernet connection lost: Gone|state:|D:Ethernet connection pending."
-               "|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1|P:0|T:--> 10 |T:--> 01 CC ";
+               "|T:--> 12 01 00 AA BB |P:0|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1"
+               "|T:--> 10 |T:--> 01 CC ";
         const QByteArray largest = Hex("12ffff") + QByteArray(65535, '\x7e');
         // Reconnect When Lost: the partial packet written out, the same address tried on the schedule.
         const QString retry = "|R:Reconnecting to 127.0.0.1:1: try ";

@@ -21,10 +21,13 @@ QString Shows(TestWindow &w, const QString &name)
     return widget && widget->isVisible() ? "shown" : "hidden";
 }
 
-// How many of a set of options (from index 1) are selected.
+// How many of a set of options (from index 1) screen readers hear as a selected radio button.
 template <size_t N> int Checked(QRadioButton *const (&options)[N])
 {
-    return int(std::count_if(options + 1, options + N, [](QRadioButton *option) { return option->isChecked(); }));
+    return int(std::count_if(options + 1, options + N, [](QRadioButton *option) {
+        QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(option);
+        return heard->role() == QAccessible::RadioButton && heard->state().checked;
+    }));
 }
 
 QString AccessibleName(QObject *control)
@@ -133,10 +136,11 @@ private slots:
         QCOMPARE(w.driver.Sent, QByteArray("\x5B"));
     }
 
-    // Exactly one option of each set stays selected, and Initialize opens what is shown.
+    // Exactly one option of each set stays selected, whether clicked or moved to with
+    // the arrow keys, and Initialize opens what is shown.
     void configurationOpensTheLinkShown_data()
     {
-        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("steps"); // as Do takes them, or an arrow key for the focused option
         QTest::addColumn<QString>("status");
         const QStringList ethernet{"DataPipeSelect2", "IPAddress=127.0.0.1", "Initialize", "ConfigComPort"};
         QTest::newRow("Ethernet again after clicking Serial")
@@ -148,6 +152,14 @@ private slots:
         QTest::newRow("options clicked twice")
             << QStringList{"ComxBtn2", "ComxBtn2", "ComBaudBtn1", "ComBaudBtn1", "DataPipeSelect1", "Initialize"}
             << "COM2: at 9.6 kbaud";
+        QTest::newRow("arrow keys, serial")
+            << QStringList{"ComxBtn2", "Down", "Down", "Up", "ComBaudBtn4", "Down", "Right", "DataPipeSelect2", "Left", "Up",
+                           "Initialize"}
+            << "COM3: at 115.2 kbaud";
+        QTest::newRow("arrow keys, Ethernet")
+            << QStringList{"ComxBtn8", "Down", "Up", "ComBaudBtn1", "Up", "DataPipeSelect1", "Down", "IPAddress=127.0.0.1",
+                           "Initialize"}
+            << "Ethernet IP address: 127.0.0.1   Port number: 10001";
         QTest::newRow("address holding %2")
             << QStringList{"DataPipeSelect2", "IPAddress=fe80::1%2", "PortNumber=2", "Initialize"}
             << "Ethernet IP address: fe80::1%2   Port number: 2";
@@ -160,9 +172,14 @@ private slots:
         TestWindow w;
         w.Press("ConfigComPort");
         Form2 *dialog = w->ConfigDialog();
+        const QHash<QString, Qt::Key> arrows{
+            {"Up", Qt::Key_Up}, {"Down", Qt::Key_Down}, {"Left", Qt::Key_Left}, {"Right", Qt::Key_Right}};
         for (const QString &step : steps) {
             const int connects = w.socket.ConnectCalls;
-            w.Do(step);
+            if (arrows.contains(step))
+                QTest::keyClick(QApplication::focusWidget(), arrows.value(step));
+            else
+                w.Do(step);
             if (w.socket.ConnectCalls > connects)
                 w.socket.RaiseConnected(); // the fake peer answers at once
             QVERIFY2(Checked(dialog->DataPipeSelect) == 1 && Checked(dialog->ComxBtn) == 1

@@ -288,8 +288,11 @@ void Session::CommFlush()
     Log.Flush();
 }
 
-// A partial packet held is written out as "Flush" does; no empty line for none.
-void Session::FlushPartial()
+// A packet left incomplete on an earlier link (or on one just lost, with Reconnect When
+// Lost), or at exit, is written out as "Flush" writes it: received bytes never vanish
+// without a trace, nor swallow a new link's bytes. With none held framing is fresh
+// already, and no empty line is written.
+void Session::FlushHeldPacket()
 {
     if (!Inbound.InLine.isEmpty())
         CommFlush();
@@ -341,6 +344,7 @@ void Session::InitComPort()
     }
     if (!OpenComPort([this](const QString &line) { Post(line); }))
         return;
+    FlushHeldPacket();
     WriteTrafficLine("COM port initialized and opened.");
     ComPortOpened();
 }
@@ -389,8 +393,6 @@ void Session::ComPortOpened()
     ComOpen = true;
     Pipe.FlushPipe();
 
-    Inbound.Reset();
-    ShowPartial(false);
     TickBusy = false;
     StartServiceTimer();
     if (Ports)
@@ -450,7 +452,7 @@ void Session::LookForComPort()
 // and the same link is tried again on the schedule.
 void Session::LinkLost(const QString &reason, const QList<int> &schedule)
 {
-    FlushPartial();
+    FlushHeldPacket();
     Log.WriteMarker("### Link lost: " + reason);
     Log.Flush();
     LastStatus.clear();
@@ -512,6 +514,7 @@ void Session::InitWinSock(const QString &address, qint32 port)
 
 void Session::Winsock1Data_Connect()
 {
+    FlushHeldPacket();
     if (Retry.Active())
         LinkBack("Reconnected to " + EthernetPeer() + QString(" at try %1.").arg(Retry.Attempt()));
     Post("Ethernet connection complete.");
@@ -519,9 +522,6 @@ void Session::Winsock1Data_Connect()
     // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
     emit LinkStatus("Ethernet IP address: " + Winsock1Data.RemoteHost
                     + "   Port number: " + QString::number(Winsock1Data.RemotePort));
-    // A packet left incomplete on an earlier link must not swallow the new link's bytes.
-    Inbound.Reset();
-    ShowPartial(false);
     StartServiceTimer();
     Log.Flush();
 }
@@ -685,5 +685,5 @@ void Session::ExitProgram()
         Post("Log file closed.");
     }
     Script.CloseForShutdown();
-    FlushPartial();
+    FlushHeldPacket();
 }

@@ -78,6 +78,8 @@ public:
     bool ComPortOpen() const { return ComOpen; }
     bool EthernetOpen() const { return EthernetUp; }
     bool LogActive() const { return Log.LogActive; }
+    QString LogError() const { return Log.ErrorText(); } // why the log did not open
+    int PipeResult() const { return Pipe.PipeResult; }    // of the last serial driver call
     int KeyByte() const { return Pipe.KeyByte; }
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
@@ -110,6 +112,7 @@ private:
     bool SendBytes(const QByteArray &bytes);
     void SendCommandText();
     void ShowPartial(bool present);
+    void FlushHeldPacket();
     void StartServiceTimer();
     void StopServiceTimer();
     bool OpenComPort(const PostMsg &failure);
@@ -117,7 +120,6 @@ private:
     void CloseComPort();
     void SerialPortLost();
     void LookForComPort();
-    void FlushPartial();
     void LinkLost(const QString &reason, const QList<int> &schedule);
     void LinkBack(const QString &status);
     void StopReconnect();

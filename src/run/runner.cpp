@@ -1,32 +1,51 @@
 #include "run/runner.h"
+#include "datapipe/serialresult.h"
+#include "display/safeopen.h"
 #include "display/trafficwrap.h"
+#include "run/transcript.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
-    "                   [--timeout S] [--reconnect] SCRIPT.dwn\n";
+    "                   [--timeout S] [--expect FILE] [--record] [--junit FILE]\n"
+    "                   [--reconnect] SCRIPT.dwn...\n";
 
 const char Description[] =
-    "Runs a script file against the device without any window, as the main window's\n"
+    "Runs script files against the device without any window, as the main window's\n"
     "\"Send Script File\" does: the same pacing, ECHO lines and log markers, the match packet\n"
-    "answered with the reply, the same log file. Opens the log, then the link, then starts\n"
-    "the script as soon as the link is up.\n"
+    "answered with the reply, the same log file. Opens the log, then the link, then runs the\n"
+    "scripts one after the other on that link, starting as soon as it is up.\n"
     "\n"
     "stdout: each traffic line the window would show, whole (not wrapped at 19 bytes), one\n"
     "per line, as the log has it; with --timestamps the time in front and an inbound\n"
-    "packet's delay behind. stderr: each Debug window line.\n"
+    "packet's delay behind. stderr: each Debug window line, and quillon-run's own lines.\n"
     "\n"
-    "When the script reports \"Completed.\" it waits --wait MS for late replies, then closes\n"
-    "the link and the log as the window's exit does.\n"
-    "Exit codes: 0 the script completed; 1 the link failed (connection failed or lost,\n"
-    "serial port not opened or lost), the log or the script did not open, or --timeout\n"
-    "passed; 2 usage error. With --reconnect a link lost once it was up is opened again\n"
-    "and the script goes on; --timeout still bounds the whole run, waits included.";
+    "When a script reports \"Completed.\" it waits --wait MS for late replies. Then, when\n"
+    "SCRIPT.expect is beside SCRIPT.dwn (or --expect FILE is given), the script's traffic\n"
+    "lines, without timestamps, must be the lines of that file: there \"??\" stands for any\n"
+    "one byte and a line of only \"...\" for any number of lines, none included. On a\n"
+    "mismatch the first line that differs goes to stderr and the script fails. A script\n"
+    "that cannot be opened or fails its transcript does not stop the others; a lost link\n"
+    "does, and the scripts left fail. At the end it closes the link and the log as the\n"
+    "window's exit does.\n"
+    "\n"
+    "Exit codes: 0 every script completed and matched its expected transcript; 1 a script\n"
+    "failed: it did not open, its transcript differed, the link failed (connection failed\n"
+    "or lost, serial port not opened or lost), the log did not open, or --timeout passed;\n"
+    "2 usage error. With --reconnect a link lost once it was up is opened again and the\n"
+    "script goes on; --timeout still bounds the whole run, the waits included.\n"
+    "A failing run's stderr, beside the Debug lines:\n"
+    "  quillon-run: b.dwn: line 3 of the transcript differs from line 3 of b.expect\n"
+    "    expected: \"--> 11 02 04 06 \"\n"
+    "    came:     \"--> 11 02 04 05 \"\n"
+    "  quillon-run: 1 of 2 scripts passed.";
 
 void Print(FILE *stream, const QString &line)
 {
@@ -41,6 +60,17 @@ int UsageError(const QString &message)
     std::fputs(Usage, stderr);
     std::fputs("Try 'quillon-run --help' for more.\n", stderr);
     return 2;
+}
+
+// Why a script cannot be read, or empty. A FIFO or a device is left unopened: its writer
+// would see a reader come and go; the session says so if it then fails to open.
+QString ScriptOpenError(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return {};
+    QFile file(path);
+    return OpenWithoutBlocking(file, QIODevice::ReadOnly) ? QString() : file.errorString();
 }
 
 // The script counts at most 32767 ticks, a fifth of the delay number each.
@@ -71,15 +101,21 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         {"match", "Answer this inbound packet (its bytes, header included, e.g. "
                   "\"11 03 AA BB CC\") with --reply. Without it nothing is answered.", "PACKET"},
         {"reply", "The command that answers the --match packet.", "COMMAND"},
-        {"log", "Append the traffic to this log file, as \"Select Log File\" does.", "FILE"},
+        {"log", "Append the traffic to this log file, as the \"Open Log File\" button does.", "FILE"},
         {"timestamps", "The time in front of each traffic line, as View > Timestamps."},
-        {"wait", "Wait this long after the script completes (default: the --delay number, in "
-                 "ms).", "MS"},
+        {"wait", "Wait this long after each script completes (default: the --delay number, "
+                 "in ms).", "MS"},
         {"timeout", "Give up after S seconds in all and exit 1 (default: no limit).", "S"},
+        {"expect", "Compare the script's traffic lines with FILE instead of SCRIPT.expect "
+                   "(one script only).", "FILE"},
+        {"record", "Write each script's traffic lines to its SCRIPT.expect (or the --expect "
+                   "FILE) instead of comparing."},
+        {"junit", "Write a JUnit XML report to FILE: a testcase per script, with its "
+                  "failure and its traffic lines.", "FILE"},
         {"reconnect", "A link lost while up is opened again, as Bench > Reconnect When Lost: the script "
                       "waits and goes on once it is back."},
     });
-    parser.addPositionalArgument("SCRIPT.dwn", "The script file to run.");
+    parser.addPositionalArgument("SCRIPT.dwn...", "The script files to run, one after the other.");
     if (!parser.parse(arguments))
         return UsageError(parser.errorText());
     if (parser.isSet(help) || parser.isSet("help-all")) {
@@ -92,10 +128,14 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         return -1;
     }
 
-    const QStringList scripts = parser.positionalArguments();
-    if (scripts.size() != 1)
-        return UsageError("give one script file");
-    o->script = scripts[0];
+    o->scripts = parser.positionalArguments();
+    if (o->scripts.isEmpty())
+        return UsageError("give a script file");
+    o->expect = parser.value("expect");
+    if (!o->expect.isEmpty() && o->scripts.size() > 1)
+        return UsageError("--expect goes with one script");
+    o->record = parser.isSet("record");
+    o->junit = parser.value("junit");
     if (parser.isSet("tcp") == parser.isSet("serial"))
         return UsageError("give --tcp HOST:PORT or --serial DEVICE");
     if (parser.isSet("tcp")) {
@@ -150,11 +190,16 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
 Runner::Runner(const RunOptions &options, QObject *parent)
     : QObject(parent), Options(options), Run(Driver, Socket, Files)
 {
-    connect(&Run, &Session::DebugLine, this, [](const QString &line) { Print(stderr, line); });
-    // Whole, as the log has it.
+    connect(&Run, &Session::DebugLine, this, [this](const QString &line) {
+        LastDebug = line;
+        Print(stderr, line);
+    });
+    // Whole, as the log has it; the transcript without timestamps.
     connect(&Run, &Session::TrafficLine, this,
-            [](const QString &line, bool, const QString &stamp, const QString &delay) {
+            [this](const QString &line, bool, const QString &stamp, const QString &delay) {
                 Print(stdout, StampedLine(line, stamp, delay));
+                if (Current >= 0 && Current < Results.size())
+                    Results[Current].transcript << line;
             });
     connect(&Run, &Session::ScriptStatus, this, &Runner::ScriptStatusChanged);
     connect(&Run, &Session::LinkStatus, this, &Runner::LinkStatusChanged);
@@ -162,15 +207,15 @@ Runner::Runner(const RunOptions &options, QObject *parent)
         if (!text.isEmpty())
             LogOpen = true;
         else if (LogOpen && !Finishing)
-            Finish(1); // a write failed; the session has said why
+            Stop({}); // a write failed; the session has said why
     });
     // Only a DebugStatusLine when it changes, so a long gap prints one line a try.
     connect(&Run, &Session::DebugStatusLine, this, [](const QString &line) { Print(stderr, line); });
-    // The session only reports it on the Debug window. With --reconnect, once the
-    // script started, a failed connection is one of the tries.
+    // The session only reports it on the Debug window. With --reconnect, once a script
+    // started, a failed connection is one of the tries.
     connect(&Socket, &SocketControl::ConnectFailed, this, [this] {
-        if (!Options.reconnect || ScriptState == "Inactive.")
-            Finish(1);
+        if (!Options.reconnect || Current < 0)
+            Stop({});
     });
 }
 
@@ -186,15 +231,24 @@ void Runner::Start()
     Run.SetReconnect(Options.reconnect);
     if (Options.timeoutS > 0)
         QTimer::singleShot(Options.timeoutS * 1000LL, this,
-                           [this] { Fail(QString("timed out after %1 s").arg(Options.timeoutS)); });
+                           [this] { Stop(QString("timed out after %1 s").arg(Options.timeoutS)); });
+    // Said before anything is opened; the other scripts still run.
+    bool anyScript = false;
+    for (const QString &script : Options.scripts) {
+        Results.append({script, 0, {}, {}});
+        const QString why = ScriptOpenError(script);
+        if (!why.isEmpty())
+            Failed(Results.last(), "cannot open script " + script + ": " + why);
+        anyScript |= why.isEmpty();
+    }
+    if (!anyScript)
+        return Finish();
     if (!Options.log.isEmpty()) {
-        Files.Name = Options.log;
+        Files.Name = QFileInfo(Options.log).absoluteFilePath(); // as the file dialog names it
         Run.SelectLogFile();
         if (!Run.LogActive())
-            return Finish(1);
+            return Stop("cannot open log " + Files.Name + ": " + Run.LogError());
     }
-    Files.Name = Options.script;
-    Run.SelectScriptFile();
     if (!Options.device.isEmpty()) {
         Driver.SetPortDevice(1, Options.device);
         Run.SetDataPipe(1);
@@ -202,66 +256,150 @@ void Runner::Start()
         Run.SetComSpeed(Options.comSpeed);
         Run.InitComPort();
         if (!Run.ComPortOpen())
-            return Finish(1);
+            return Stop(QString("cannot open serial device %1: %2 (code %3)")
+                            .arg(Options.device, SerialResult::Meaning(Run.PipeResult()))
+                            .arg(Run.PipeResult()));
     } else {
         Run.SetDataPipe(2);
         Run.InitWinSock(Options.host, Options.port);
     }
 }
 
-// Up on the status line: the script starts once the handler that opened the link
-// returns; back up after a loss, the session goes on with it.
+// Up on the status line: the first script starts once the handler that opened the link
+// returns; back up after a loss, the session goes on with the script it was running.
 void Runner::LinkStatusChanged(const QString &text)
 {
     if (!text.isEmpty() && !LinkUp) {
         LinkUp = true;
-        if (ScriptState == "Inactive.")
-            QTimer::singleShot(0, this, &Runner::StartScript);
+        if (Current < 0)
+            QTimer::singleShot(0, this, &Runner::StartNext);
     } else if (text.isEmpty() && LinkUp && !Finishing) {
-        LinkUp = false; // peer closed or port lost; the session has said which
+        LinkUp = false;
         if (!Options.reconnect)
-            Finish(1);
+            Stop({}); // peer closed or port lost; the session says which
     }
 }
 
-void Runner::StartScript()
+// Starts the next script that opened, as "Select Script File" and "Send Script File" do.
+void Runner::StartNext()
 {
     if (Finishing)
         return;
+    while (++Current < Results.size() && !Results[Current].failure.isEmpty()) {}
+    if (Current == Results.size())
+        return Finish();
+    ScriptResult &result = Results[Current];
+    Files.Name = result.script;
+    Run.SelectScriptFile();
+    Clock.start();
     Run.SendScriptFile();
-    if (ScriptState != "Active.")
-        Finish(1);
+    if (ScriptState != "Active.") { // gone since it was checked; the session has said so
+        Failed(result, result.script + ": " + LastDebug);
+        StartNext();
+    }
 }
 
 void Runner::ScriptStatusChanged(const QString &text)
 {
     ScriptState = text;
     if (text == "Completed." && !Finishing)
-        QTimer::singleShot(Options.waitMs, this, [this] { Finish(0); });
+        QTimer::singleShot(Options.waitMs, this, &Runner::ScriptDone);
 }
 
-void Runner::Fail(const QString &why)
+// After the wait for late replies: the transcript kept or compared, then the next script.
+void Runner::ScriptDone()
 {
     if (Finishing)
         return;
+    ScriptResult &result = Results[Current];
+    result.seconds = Clock.elapsed() / 1000.0;
+    const QString expectFile = ExpectFile(result.script);
+    QString why;
+    if (Options.record) {
+        if (!ExpectedTranscript::Write(expectFile, result.transcript, &why))
+            Failed(result, result.script + ": cannot write " + expectFile + ": " + why);
+    } else if (!Options.expect.isEmpty() || QFileInfo::exists(expectFile)) {
+        const std::optional<ExpectedTranscript> expected = ExpectedTranscript::Read(expectFile, &why);
+        if (!expected)
+            Failed(result, result.script + ": cannot read " + expectFile + ": " + why);
+        else if (const auto mismatch = expected->Compare(result.transcript))
+            Failed(result, result.script + ": " + mismatch->Text(expectFile));
+    }
+    StartNext();
+}
+
+// SCRIPT.expect beside SCRIPT.dwn, or --expect's file.
+QString Runner::ExpectFile(const QString &script) const
+{
+    if (!Options.expect.isEmpty())
+        return Options.expect;
+    const QString suffix = QFileInfo(script).suffix();
+    return script.chopped(suffix.isEmpty() ? 0 : suffix.size() + 1) + ".expect";
+}
+
+void Runner::Failed(ScriptResult &result, const QString &why)
+{
+    result.failure = why;
     Print(stderr, "quillon-run: " + why);
-    Finish(1);
+}
+
+// The run cannot go on: the scripts not yet finished fail with why, or with the
+// session's Debug line when why is empty (read later: the session posts it last).
+void Runner::Stop(const QString &why)
+{
+    if (Finishing)
+        return;
+    if (!why.isEmpty())
+        Print(stderr, "quillon-run: " + why);
+    Stopped = true;
+    StopReason = why;
+    Finish();
 }
 
 // Closed from the event loop, never inside a session handler, which would refuse it.
-void Runner::Finish(int code)
+void Runner::Finish()
 {
     if (Finishing)
         return;
     Finishing = true;
-    QTimer::singleShot(0, this, [this, code] { Close(code); });
+    QTimer::singleShot(0, this, [this] {
+        FailUnfinished();
+        Close();
+    });
 }
 
-void Runner::Close(int code)
+// One script alone prints nothing more than the Debug line or why already said.
+void Runner::FailUnfinished()
+{
+    if (!Stopped)
+        return;
+    const QString why = StopReason.isEmpty() ? LastDebug : StopReason;
+    for (qsizetype i = qMax<qsizetype>(Current, 0); i < Results.size(); ++i) {
+        ScriptResult &result = Results[i];
+        if (!result.failure.isEmpty())
+            continue;
+        result.failure = result.script + (i == Current ? ": stopped: " : ": not run: ") + why;
+        if (i == Current)
+            result.seconds = Clock.elapsed() / 1000.0;
+        if (Results.size() > 1)
+            Print(stderr, "quillon-run: " + result.failure);
+    }
+}
+
+void Runner::Close()
 {
     if (!Run.QueryUnload()) {
-        QTimer::singleShot(10, this, [this, code] { Close(code); });
+        QTimer::singleShot(10, this, &Runner::Close);
         return;
     }
-    emit Finished(code);
+    const qsizetype failed = std::count_if(Results.cbegin(), Results.cend(),
+                                           [](const ScriptResult &r) { return !r.failure.isEmpty(); });
+    if (Results.size() > 1)
+        Print(stderr, QString("quillon-run: %1 of %2 scripts passed.").arg(Results.size() - failed).arg(Results.size()));
+    QString why;
+    if (!Options.junit.isEmpty() && !JUnitReport::Write(Options.junit, Results, &why)) {
+        Print(stderr, "quillon-run: cannot write " + Options.junit + ": " + why);
+        return emit Finished(1);
+    }
+    emit Finished(failed ? 1 : 0);
 }

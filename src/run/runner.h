@@ -1,4 +1,6 @@
 #pragma once
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -7,6 +9,7 @@
 #include "app/session.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
+#include "run/junitreport.h"
 
 // What quillon-run was asked to do.
 struct RunOptions {
@@ -22,7 +25,10 @@ struct RunOptions {
     int waitMs = 1000;     // after the script completes
     int timeoutS = 0;      // the whole run; 0: none
     bool reconnect = false; // a lost link is waited for, not a failure
-    QString script;
+    QStringList scripts;   // run one after the other
+    QString expect;        // one script's expected transcript; empty: SCRIPT.expect
+    bool record = false;   // write the expected transcripts instead of comparing
+    QString junit;         // JUnit report; empty for none
 };
 
 // Parses quillon-run's arguments. Returns 0 with *options filled, 2 after printing a
@@ -41,8 +47,9 @@ public:
 };
 
 // One run without a window: the session a window would drive, driven in the order a
-// user does it (log, link, script), with what the window would show written to stdout
-// (traffic) and stderr (Debug). Finished carries the exit code.
+// user does it (log, link, each script in turn), with what the window would show
+// written to stdout (traffic) and stderr (Debug). Each script's traffic lines are
+// compared with its expected transcript, when it has one. Finished carries the exit code.
 class Runner : public QObject {
     Q_OBJECT
 public:
@@ -54,12 +61,16 @@ signals:
     void Finished(int code);
 
 private:
-    void StartScript();
+    void StartNext();
+    void ScriptDone();
+    QString ExpectFile(const QString &script) const;
+    void Failed(ScriptResult &result, const QString &why);
     void ScriptStatusChanged(const QString &text);
     void LinkStatusChanged(const QString &text);
-    void Fail(const QString &why);
-    void Finish(int code);
-    void Close(int code);
+    void Stop(const QString &why);
+    void Finish();
+    void FailUnfinished();
+    void Close();
 
     RunOptions Options;
     QtSerialDriver Driver;
@@ -67,6 +78,12 @@ private:
     NamedFile Files;
     Session Run;
     QString ScriptState;
+    QList<ScriptResult> Results; // one per script, in order
+    qsizetype Current = -1;      // the script running or waiting for late replies
+    QElapsedTimer Clock;         // since it started
+    QString LastDebug;           // the session's latest Debug line: why a link went down
+    bool Stopped = false;        // the scripts not finished fail, with StopReason
+    QString StopReason;          // empty: LastDebug
     bool LinkUp = false;
     bool LogOpen = false;
     bool Finishing = false;

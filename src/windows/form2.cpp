@@ -67,8 +67,8 @@ Form2::Form2(QWidget *parent, PortTable *ports) : QDialog(parent, Qt::Dialog), P
     for (QPushButton *button : {Initialize, Cancel1})
         button->setAutoDefault(false); // Enter presses nothing here
 
-    // Each set of options is exclusive on its own: auto-exclusive buttons would take the
-    // transport options and those inside the two frames for one set.
+    // Each set of options is exclusive on its own group: by their parent alone, the
+    // transport options and those inside the two frames would be taken for one set.
     auto *comPorts = Options(&ComxBtn[1], 8);
     auto *speedsGroup = Options(&ComBaudBtn[1], 5);
     auto *pipes = Options(&DataPipeSelect[1], 2);
@@ -81,14 +81,14 @@ Form2::Form2(QWidget *parent, PortTable *ports) : QDialog(parent, Qt::Dialog), P
     connect(Cancel1, &QPushButton::clicked, this, &Form2::Cancel1_Click);
 }
 
-// Ids are the options' indexes, from 1.
+// Ids are the options' indexes, from 1. The buttons stay auto-exclusive: a grouped
+// button takes its exclusivity from the group, and screen readers hear a checkable
+// button that is not auto-exclusive as a check box.
 QButtonGroup *Form2::Options(QRadioButton *const *buttons, int count)
 {
     auto *group = new QButtonGroup(this);
-    for (int i = 0; i < count; ++i) {
-        buttons[i]->setAutoExclusive(false);
+    for (int i = 0; i < count; ++i)
         group->addButton(buttons[i], i + 1);
-    }
     return group;
 }
 
