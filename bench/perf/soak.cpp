@@ -119,8 +119,13 @@ public:
             Offset = 0;
     }
 
-    // The device starts its stream over on every connection.
-    void NewConnection() { Next = 0; }
+    // The device starts its stream over on every connection. A packet the drop cut is
+    // written out at the gap, or without the option when the next link opens.
+    void NewConnection()
+    {
+        Next = 0;
+        HeldCut.clear();
+    }
 
     qint64 Lines = 0, Stream = 0, Matches = 0, Replies = 0, AutoReplies = 0, Mismatches = 0, Gaps = 0, Cut = 0;
     QStringList FirstMismatches;
@@ -305,12 +310,9 @@ int RunSoak(double minutes, bool reconnect)
 
     qint64 connections = 0, drops = 0, scriptRuns = 0, unexpected = 0;
     QStringList firstUnexpected;
-    // Through the window, as the user does: Configure Comms, then Initialize. The old
-    // link's lines are all checked before the device's stream starts over.
+    // Through the window, as the user does: Configure Comms, then Initialize.
     const auto reopen = [&] {
         form.ConfigComPort_Click();
-        checker.Take();
-        checker.NewConnection();
         config->Initialize_Click();
     };
     const auto debug = [&](const QString &line) {
@@ -318,6 +320,8 @@ int RunSoak(double minutes, bool reconnect)
             return;
         if (line == "Ethernet connection complete.") {
             ++connections;
+            checker.Take(); // the old link's lines all checked before the stream starts over
+            checker.NewConnection();
             return;
         }
         if (line.startsWith("Ethernet connection lost: ")) {

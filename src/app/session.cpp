@@ -474,7 +474,7 @@ void Session::StopReconnect()
     PostStatus(Retrying + ": stopped.");
 }
 
-// Only a change is told: a look every second must flood neither the window nor a log of stderr.
+// Only a change is told: a look every second must flood neither the window nor a rig's stderr.
 void Session::PostStatus(const QString &line)
 {
     if (line == LastStatus)

@@ -83,7 +83,7 @@ public:
     int KeyByte() const { return Pipe.KeyByte; }
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
-    Reconnect *ReconnectTimer() { return &Retry; }
+    Reconnect *ReconnectTimer() { return &Retry; } // tests shorten its second or call its handler
 
 signals:
     void DebugLine(const QString &line);
