@@ -1,21 +1,52 @@
-# Installs the build into a scratch prefix and checks that a desktop finds Quillon there.
-# cmake -DBUILD_DIR=... -DPREFIX=... -P installcheck.cmake
+# The README's order: builds what ./dev start builds (the target "programs") in a fresh
+# build directory, installs it into a scratch prefix with cmake --install, and checks
+# that exactly the files of data/installed-files are installed, that each program
+# runs, that a desktop finds Quillon and that man finds its pages.
+# cmake -DSOURCE_DIR=... -DGENERATOR=... -DWORK=... -P installcheck.cmake
 cmake_minimum_required(VERSION 3.25)
-file(REMOVE_RECURSE ${PREFIX})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
-                RESULT_VARIABLE failed OUTPUT_QUIET)
-if(failed)
-  message(FATAL_ERROR "cmake --install failed")
-endif()
-foreach(path bin/quillon bin/quillon-run bin/quillon-device share/applications/quillon.desktop
-             share/icons/hicolor/scalable/apps/quillon.svg)
-  if(NOT EXISTS ${PREFIX}/${path})
-    message(FATAL_ERROR "not installed: ${path}")
+set(BUILD ${WORK}/build)
+set(PREFIX ${WORK}/prefix)
+
+# run(WHAT COMMAND...): runs the command, failing the test with its output if it fails.
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(failed)
+    message(FATAL_ERROR "${what} failed:\n${out}")
   endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+run("configuring" ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD} -G ${GENERATOR})
+run("building the programs" ${CMAKE_COMMAND} --build ${BUILD} --target programs)
+run("cmake --install" ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX})
+
+file(STRINGS ${SOURCE_DIR}/data/installed-files expected)
+file(GLOB_RECURSE installed RELATIVE ${PREFIX} ${PREFIX}/*)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+  string(REPLACE ";" "\n  " installed "${installed}")
+  message(FATAL_ERROR "installed:\n  ${installed}")
+endif()
+
+foreach(program quillon quillon-run quillon-device)
+  run("${program} --help" ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=QT_QPA_PLATFORM ${PREFIX}/bin/${program} --help)
 endforeach()
+
 file(STRINGS ${PREFIX}/share/applications/quillon.desktop entry)
 foreach(line "Exec=quillon" "Icon=quillon")
   if(NOT line IN_LIST entry)
     message(FATAL_ERROR "quillon.desktop lacks ${line}")
   endif()
 endforeach()
+
+# man looks beside each directory of the PATH: PREFIX/bin finds PREFIX/share/man.
+find_program(MAN man)
+if(MAN)
+  foreach(page quillon quillon-run quillon-device)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=MANPATH "PATH=${PREFIX}/bin:$ENV{PATH}" ${MAN} -w ${page}
+                    OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT found STREQUAL "${PREFIX}/share/man/man1/${page}.1.gz")
+      message(FATAL_ERROR "man -w ${page} finds \"${found}\"")
+    endif()
+  endforeach()
+endif()

@@ -3,6 +3,7 @@
 #include <QSessionManager>
 
 #include "app/session.h"
+#include "app/startoptions.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
 #include "windows/form1.h"
@@ -10,6 +11,14 @@
 
 int main(int argc, char *argv[])
 {
+    // Read before the application object exists: --help needs no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    StartOptions options;
+    if (const int code = ParseStartOptions(arguments, &options))
+        return code < 0 ? 0 : code;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quillon");
     QApplication::setApplicationVersion(QUILLON_VERSION);

@@ -1,4 +1,4 @@
-// The About box: its version line, one box at a time, and the system information launcher.
+// The About box: its version line and contacts, one box at a time, and the system information launcher.
 #include <QtTest>
 #include <QtWidgets>
 
@@ -17,6 +17,9 @@ private slots:
         QPointer<frmAbout> about = ShowAboutBox(nullptr);
         QVERIFY(about && about->isVisible() && !about->isModal());
         QCOMPARE(about->findChild<QLabel *>("lblVersion")->text(), "Version 4.5.0");
+        for (const QLabel *label : about->findChildren<QLabel *>()) // no placeholder contacts
+            QVERIFY2(!label->text().contains(QRegularExpression("example|555", QRegularExpression::CaseInsensitiveOption)),
+                     qPrintable(label->text()));
         const qsizetype windows = QApplication::topLevelWidgets().size();
         QCOMPARE(ShowAboutBox(about), about.data());
         QCOMPARE(QApplication::topLevelWidgets().size(), windows); // no second box

@@ -1,8 +1,10 @@
 // What the window offers beyond the basics, each off or out of the way until used:
-// the command history, timestamps, reconnecting a lost link, and a window that grows.
+// the command history, timestamps (the window widened for them), reconnecting a lost
+// link, and a window that grows.
 #include <QAccessible>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "app/commandhistory.h"
@@ -59,7 +61,7 @@ private slots:
         QTest::mouseClick(view, Qt::LeftButton, {}, view->actionGeometry(view->actions().first()).center());
         Type(w->Text5, "11 02 AA BB " + QString("01 ").repeated(24)); // wraps in the window
         QTest::keyClick(w->Text5, Qt::Key_Return);
-        w.socket.Arrive(QByteArray::fromHex("0100"));
+        w.socket.Arrive(QByteArray::fromHex("1111" + QByteArray("01").repeated(17))); // 19 bytes, one row
 
         const QString time = R"(\d\d:\d\d:\d\d\.\d\d\d )";
         const QStringList traffic = w.Traffic();
@@ -67,7 +69,10 @@ private slots:
         QCOMPARE(traffic[0], "--> 01 00 ");
         QVERIFY(QRegularExpression("^" + time + "<-- 11 02 AA BB( 01){15}$").match(traffic[1]).hasMatch());
         QVERIFY(QRegularExpression(R"(^ {17}01( 01){8}$)").match(traffic[2]).hasMatch());
-        QVERIFY(QRegularExpression("^" + time + R"(--> 01 00  \(\+\d+\.\d\d\d ms\)$)").match(traffic[3]).hasMatch());
+        QVERIFY(QRegularExpression("^" + time + R"(--> 11 11( 01){17} \(\+\d+\.\d\d\d ms\)$)").match(traffic[3]).hasMatch());
+        // The window grew to show that row whole, with room for the scroll bar.
+        QVERIFY(w->List1->fontMetrics().horizontalAdvance(traffic[3]) + w->List1->verticalScrollBar()->sizeHint().width()
+                <= w->List1->viewport()->width());
 
         w.Press("CloseLogFile");
         QFile log(dir.filePath("t.log"));
@@ -76,7 +81,7 @@ private slots:
         QCOMPARE(lines.value(0), "--> 01 00 ");
         QCOMPARE(lines.value(1).mid(13), "<-- 11 02 AA BB " + QString("01 ").repeated(24));
         QCOMPARE(lines.value(2).left(13), traffic[3].left(13));
-        QCOMPARE(lines.value(2).mid(13).section("(+", 0, 0), "--> 01 00  ");
+        QCOMPARE(lines.value(2).mid(13).section("(+", 0, 0), "--> 11 11 " + QString("01 ").repeated(17) + " ");
     }
 
     // "Bench" > "Reconnect When Lost", off at start, is a checkable item to screen readers.

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 
 #include "app/session.h"
@@ -104,6 +105,10 @@ void Form1::BuildMenus()
     timestamps->setObjectName("ViewTimestamps");
     timestamps->setCheckable(true);
     connect(timestamps, &QAction::toggled, &Run, &Session::SetTimestamps);
+    connect(timestamps, &QAction::toggled, this, [this](bool on) {
+        if (on)
+            FitStampedRow();
+    });
 
     QMenu *benchMenu = menuBar()->addMenu("&Bench");
     benchMenu->setObjectName("BenchMenu");
@@ -205,6 +210,26 @@ void Form1::InitVariables()
     CloseLogFile->setEnabled(false);
     TrafficWindow.Clear();
     DebugWindow.Clear();
+}
+
+// A row of 19 bytes with its time and delay is wider than the traffic window at its
+// start size: the window grows to show it whole, scroll bar included, as far as the
+// screen has room. It never shrinks here: the user may have made it wider.
+void Form1::FitStampedRow()
+{
+    // The widest row: a continuation row of 19 bytes, and the delay behind it.
+    const QString row = StampedRows("--> " + QString("00 ").repeated(38), true, "00:00:00.000", "(+999.999 ms)").last();
+    const int margin = List1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List1) + 1;
+    const int needs = List1->fontMetrics().horizontalAdvance(row) + 2 * margin + 2 * List1->frameWidth()
+        + List1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, List1);
+    const QRect room = screen()->availableGeometry();
+    const int frame = frameGeometry().width() - width();
+    const int wide = qMin(width() + needs - List1->width(), room.width() - frame);
+    if (wide <= width())
+        return;
+    resize(wide, height());
+    if (frameGeometry().right() > room.right())
+        move(room.right() + 1 - frameGeometry().width(), y());
 }
 
 void Form1::PostMsg2(const QString &line) { DebugWindow.AppendRow(line); }

@@ -79,6 +79,7 @@ private:
     void BuildMenus();
     void ShowSession();
     void ShowCommandText(const QString &text);
+    void FitStampedRow();
 
     CommandHistory History;
     LineWindow TrafficWindow;

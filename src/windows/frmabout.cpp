@@ -52,12 +52,12 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     lblVersion = Label("lblVersion", QString(), this);
     QLabel *lblDescription = Label(
         "lblDescription",
-        "This terminal is designed for use with Example Automotive Systems' network interface units.", this);
+        "This terminal is designed for use with automotive network interface units at the test bench.", this);
+    // The project's own contacts: it has no telephone, mail address or web site.
     QLabel *lblDisclaimer = Label("lblDisclaimer",
-                                  "Example Automotive Systems Ltd.\n"
-                                  "Telephone: +1 555 0100\n"
-                                  "E-mail: support@example.com\n"
-                                  "Web: www.example.com",
+                                  "Quillon developers\n"
+                                  "Guide: the README, and \"man quillon\"\n"
+                                  "Questions and bug reports: the project's issue tracker",
                                   this);
     cmdOK = new QPushButton("OK", this);
     cmdOK->setObjectName("cmdOK");
