@@ -20,6 +20,7 @@ Bench Full()
     bench.command = "7E 00";
     bench.scriptDelay = 200;
     bench.timestamps = true;
+    bench.reconnect = true;
     bench.answers = {{true, "11 03 ?? 00 10", "7E 00", 0}, {false, "11 02 7E ??", "AB", 250}};
     bench.commands = {{"Wake up", "05 00 68 6A F1 3F"}, {"Status", "02 10 01"}};
     return bench;

@@ -1,5 +1,7 @@
 // What the window offers beyond the basics, each off or out of the way until used:
-// the command history, timestamps (the window widened for them), and a window that grows.
+// the command history, timestamps (the window widened for them), reconnecting a lost
+// link, and a window that grows.
+#include <QAccessible>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -80,6 +82,40 @@ private slots:
         QCOMPARE(lines.value(1).mid(13), "<-- 11 02 AA BB " + QString("01 ").repeated(24));
         QCOMPARE(lines.value(2).left(13), traffic[3].left(13));
         QCOMPARE(lines.value(2).mid(13).section("(+", 0, 0), "--> 11 11 " + QString("01 ").repeated(17) + " ");
+    }
+
+    // "Bench" > "Reconnect When Lost", off at start, is a checkable item to screen readers.
+    // On, a lost link is tried again, each try shown in one Debug row updated in place.
+    void reconnectWhenLostTriesAgainInOneDebugRow()
+    {
+        TestWindow w;
+        QMenuBar *bar = w->menuBar(); // Bench between View and Help: the accessibility golden tree
+        QMenu *bench = w.Find<QMenu>("BenchMenu");
+        const auto item = [bench] {
+            QAccessibleInterface *item = QAccessible::queryAccessibleInterface(bench)->child(0);
+            return QString("%1 %2 checkable %3 checked %4").arg(item->role()).arg(item->text(QAccessible::Name))
+                .arg(item->state().checkable).arg(item->state().checked);
+        };
+        const QString reconnect = QString::number(QAccessible::MenuItem) + " Reconnect When Lost checkable 1 checked ";
+        QCOMPARE(item(), reconnect + "0");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bench->menuAction()).center());
+        QVERIFY(QTest::qWaitFor([bench] { return bench->isVisible(); }));
+        QTest::mouseClick(bench, Qt::LeftButton, {}, bench->actionGeometry(bench->actions().first()).center());
+        QCOMPARE(item(), reconnect + "1");
+
+        QVERIFY(w.Open({"DataPipeSelect2", "IPAddress=127.0.0.1"}));
+        w.socket.RaiseConnected();
+        w.socket.RaisePeerClosed("Gone");
+        QStringList lost = {"Ethernet connection pending.", "Ethernet connection complete.", "Ethernet connection lost: Gone"};
+        QCOMPARE(w.Debug(), QStringList(lost) << "Reconnecting to 127.0.0.1:10001: try 1 in 1 s.");
+        for (const QString &tries : {"1 failed (No), try 2 in 2 s.", "2 failed (No), try 3 in 4 s."}) {
+            w.session.ReconnectTimer()->Clock_Timer();
+            w.socket.RaiseConnectFailed("No");
+            QCOMPARE(w.Debug().mid(3), QStringList{"Reconnecting to 127.0.0.1:10001: try " + tries});
+        }
+        w.session.ReconnectTimer()->Clock_Timer();
+        w.socket.RaiseConnected();
+        QCOMPARE(w.Debug(), lost << "Reconnected to 127.0.0.1:10001 at try 3." << "Ethernet connection complete.");
     }
 
     void stampedRowsLineUpUnderTheFirst()

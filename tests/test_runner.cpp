@@ -103,6 +103,8 @@ private slots:
         QTest::newRow("odd speed") << "" << "--serial X --speed 4800 X" << false << 2 << "--speed takes";
         QTest::newRow("match alone") << "" << "--tcp 127.0.0.1:1 --match 01 X" << false << 2 << "go together";
         QTest::newRow("refused") << "" << "--tcp 127.0.0.1:1 S" << false << 1 << "Ethernet connection failed: ";
+        QTest::newRow("refused at first, --reconnect or not") << "" << "--tcp 127.0.0.1:1 --reconnect S" << false << 1
+                                                               << "Ethernet connection failed: ";
         QTest::newRow("expect, two scripts") << "" << "--tcp 127.0.0.1:1 --expect X S S" << false << 2 << "--expect goes with one";
         QTest::newRow("no serial device") << "" << "--serial X S" << false << 1
                                           << "quillon-run: cannot open serial device /\\S+/x.dwn: no such port.+ \\(code 1\\)";
@@ -149,6 +151,23 @@ private slots:
         QCOMPARE(Run.exitCode(), 0);
         QCOMPARE(out.mid(2, 6), (QStringList{"<<- 05 00 68 6A F1 3F ", "--> 11 06 05 00 68 6A F1 3F ", "<-- 7E 01 ",
                                              "--> 11 02 7E 01 ", "<-- AB ", "--> 11 01 AB "}));
+    }
+
+    // With --reconnect the device closing the link every 700 ms pauses the script, which
+    // goes on once the link is back: each command goes out once, in order.
+    void reconnectWaitsForTheLinkAndGoesOnWithTheScript()
+    {
+        QFile script(Dir.filePath("six.dwn"));
+        QStringList commands;
+        for (int i = 1; i <= 6; ++i)
+            commands << QString("<<- 01 0%1 ").arg(i);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(commands.join("\r\n").remove("<<- ").toLatin1()) > 0);
+        script.close();
+        const QStringList out = Finish(Link("tcp", {"--drop-every", "700"}) + QStringList{"--reconnect", "--delay", "150", script.fileName()});
+        QCOMPARE(out.filter("<<- "), commands);
+        QCOMPARE(Run.exitCode(), 0);
+        const QString debug = Run.readAllStandardError();
+        QVERIFY2(debug.contains("Reconnected to 127.0.0.1:") && !debug.contains("Error"), qPrintable(debug));
     }
 
     // The window, as main() builds it and a user drives it, and the runner write the same log.

@@ -54,7 +54,7 @@ QString WriteScript(const QTemporaryDir &dir, const QByteArray &content)
 // A session as main() starts one. Events holds every signal in order, each marked by
 // its kind: D debug, T traffic (X shown as one row), C command text, L link status,
 // P partial packet, K key byte, S script status, F script file, Y script delay, G log,
-// A what is wrong with each answer rule (joined by '/').
+// R reconnect status, A what is wrong with each answer rule (joined by '/').
 struct Run {
     FakeSerialDriver driver;
     FakeSocketControl socket;
@@ -69,7 +69,7 @@ struct Run {
         const std::pair<void (Session::*)(const QString &), const char *> kinds[] = {
             {&Session::DebugLine, "D:"}, {&Session::CommandText, "C:"}, {&Session::LinkStatus, "L:"},
             {&Session::KeyByteText, "K:"}, {&Session::ScriptStatus, "S:"}, {&Session::ScriptPath, "F:"},
-            {&Session::ScriptDelayText, "Y:"}, {&Session::LogStatus, "G:"}};
+            {&Session::ScriptDelayText, "Y:"}, {&Session::LogStatus, "G:"}, {&Session::DebugStatusLine, "R:"}};
         for (const auto &[signal, kind] : kinds)
             QObject::connect(&s, signal, [this, kind = kind](const QString &text) { Events << kind + text; });
         QObject::connect(&s, &Session::PartialPacket, [this](bool on) { Events << (on ? "P:1" : "P:0"); });
@@ -125,6 +125,9 @@ struct Run {
                 {"configure", [&] { Events << (s.ConfigureComms() ? QStringList() : QStringList{"refused"}); }},
                 {"exit", [&] { Events << (s.QueryUnload() ? QStringList() : QStringList{"refused"}); }},
                 {"nested", [&] { Nested = arg; }}, // runs once, from the next traffic line's handler
+                {"reconnect", [&] { s.SetReconnect(arg == "on"); }},
+                {"due", [&] { s.ReconnectTimer()->Clock_Timer(); }}, // the retry timer's time has come
+                {"wait", [&] { Events << QString("wait %1, connects %2").arg(s.ReconnectTimer()->IntervalMs()).arg(socket.ConnectCalls); }},
                 {"mark", [&] { Events.clear(), driver.Calls.clear(); }},
                 {"calls", [&] { Events << "calls: " + std::exchange(driver.Calls, {}).join(' '); }},
                 {"state", [&] { Events << State(); }}};
@@ -268,6 +271,31 @@ private slots:
                "|T:--> 12 01 00 AA BB |P:0|D:Ethernet connection complete.|L:Ethernet IP address: 127.0.0.1   Port number: 1"
                "|T:--> 10 |T:--> 01 CC ";
         const QByteArray largest = Hex("12ffff") + QByteArray(65535, '\x7e');
+        // Reconnect When Lost: the partial packet written out, the same address tried on the schedule.
+        const QString retry = "|R:Reconnecting to 127.0.0.1:1: try ";
+        QTest::newRow("reconnect: tries after 1, 2, 4, 5, 5 s until back")
+            << "reconnect on; ethernet 127.0.0.1 1; up; arrive 0401; mark; lost Gone; wait; due; refused No; wait; due; "
+               "refused No; wait; due; refused No; wait; due; refused No; wait; due; up; wait; state"
+            << "L:|D:Ethernet connection lost: Gone|T:--> 04 01 |P:0" + retry + "1 in 1 s.|wait 1000, connects 1" + retry
+                   + "1 failed (No), try 2 in 2 s.|wait 2000, connects 2" + retry + "2 failed (No), try 3 in 4 s.|wait 4000, connects 3"
+                   + retry + "3 failed (No), try 4 in 5 s.|wait 5000, connects 4" + retry + "4 failed (No), try 5 in 5 s."
+                   "|wait 5000, connects 5|R:Reconnected to 127.0.0.1:1 at try 5.|D:Ethernet connection complete."
+                   "|L:Ethernet IP address: 127.0.0.1   Port number: 1|wait 0, connects 6|state: eth sock timer";
+        QTest::newRow("reconnect: a try without answer given up after 5 s; Configure Comms stops the tries")
+            << "reconnect on; ethernet 127.0.0.1 1; up; lost Gone; mark; due; wait; due; wait; configure; due; wait; state"
+            << "wait 5000, connects 2" + retry + "1 failed (no answer in 5 s), try 2 in 2 s.|wait 2000, connects 2"
+                   "|R:Reconnecting to 127.0.0.1:1: stopped.|L:|wait 0, connects 2|state: closed 2";
+        QTest::newRow("reconnect: switched off, no more tries") << "reconnect on; ethernet 127.0.0.1 1; up; lost Gone; mark; "
+            "reconnect off; due; wait" << "R:Reconnecting to 127.0.0.1:1: stopped.|wait 0, connects 1";
+        QTest::newRow("reconnect: serial port back at the same speed, a look a second")
+            << "reconnect on; speed 5; serial; tick 0500; mark; answer ser_rs232_getpacket 6; tick; wait; answer InitializePort 3; "
+               "answer InitializePort 3; due; due; calls; due; calls; state"
+            << "D:Error getting a packet: 6|D:COM1 lost: the device went away.|D:Closed COM port: 1|L:|T:--> 05 00 |P:0"
+               "|R:Waiting for COM1 to come back.|wait 1000, connects 0|R:Waiting for COM1 to come back (last try: Error "
+               "initializing COM port: 3).|calls: ser_rs232_getpacket(1,0,0) UnInitializePort(1) " + opening.section(' ', 0, 0)
+                   + " " + opening.section(' ', 0, 0) + "|R:COM1 is back.|L:COM1: at 115.2 kbaud|calls: "
+                   + QString(opening).replace(",8,", ",11,") + " CdrvSetTimerResolution(1,1) SetTimeout(1,5) SetPaceTime(1,0) "
+                   "FlushReceiveBuffer(1) FlushTransmitBuffer(1)|state: com timer";
         QTest::newRow("largest packet across two arrivals") << "ethernet 127.0.0.1 1; up; mark; arrive " + HexText(largest.left(40000))
             + "; arrive " + HexText(largest.mid(40000)) << "P:1|T:--> 12 FF FF " + QString("7E ").repeated(65535) + "|P:0";
     }

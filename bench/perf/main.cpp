@@ -461,6 +461,8 @@ int main(int argc, char *argv[])
     parser.addOption({"lag", "Only the lag of a continuous serial stream, fed for SECONDS at 115200 and at 57600 baud.",
                       "SECONDS"});
     parser.addOption({"soak", "Only the endurance run against quillon-device, for MINUTES.", "MINUTES"});
+    parser.addOption({"reconnect", "With --soak: the dropped link comes back by Bench > Reconnect When Lost, "
+                                   "nobody presses anything."});
     parser.addOption({"flood", "Only the inbound flood over TCP, MB megabytes: a run to profile.", "MB"});
     parser.process(app);
     if (parser.isSet("flood")) {
@@ -478,7 +480,7 @@ int main(int argc, char *argv[])
         const double minutes = parser.value("soak").toDouble(&ok);
         if (!ok || minutes <= 0)
             Die("--soak takes a number of minutes");
-        return RunSoak(minutes);
+        return RunSoak(minutes, parser.isSet("reconnect"));
     }
     if (parser.isSet("lag")) {
         const int seconds = parser.value("lag").toInt();

@@ -1,7 +1,8 @@
 // The endurance run: the real main window, over the real socket control, against
 // quillon-device streaming random packets of every header kind in split deliveries,
 // with a looping script and the match reply firing. The device drops the link every
-// 20 s; the link is reopened through Configure Comms and the dialog's Initialize.
+// 20 s; the link is reopened through Configure Comms and the dialog's Initialize, or
+// with --reconnect by "Bench" > "Reconnect When Lost" alone.
 // The log is checked line by line as it grows, so that a long run needs no room.
 #include "soak.h"
 
@@ -19,6 +20,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSet>
+#include <QAction>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
@@ -71,7 +73,9 @@ QByteArray Bytes(const char *hex) { return QByteArray::fromHex(hex); }
 
 // Every log line must be, in order, the device's stream (from its start on each
 // connection), or one of what else the run sends and receives: the match packet,
-// the device's answers to commands, the script's and the auto-reply's lines.
+// the device's answers to commands, the script's and the auto-reply's lines. A
+// reconnect's markers show where the gap was; the packet the drop cut comes just
+// before the first.
 class LogChecker {
 public:
     LogChecker(const QString &path, std::vector<QByteArray> expected, const QString &scriptPath)
@@ -115,10 +119,15 @@ public:
             Offset = 0;
     }
 
-    // The device starts its stream over on every connection.
-    void NewConnection() { Next = 0; }
+    // The device starts its stream over on every connection. A packet the drop cut is
+    // written out at the gap, or without the option when the next link opens.
+    void NewConnection()
+    {
+        Next = 0;
+        HeldCut.clear();
+    }
 
-    qint64 Lines = 0, Stream = 0, Matches = 0, Replies = 0, AutoReplies = 0, Mismatches = 0;
+    qint64 Lines = 0, Stream = 0, Matches = 0, Replies = 0, AutoReplies = 0, Mismatches = 0, Gaps = 0, Cut = 0;
     QStringList FirstMismatches;
 
 private:
@@ -131,6 +140,11 @@ private:
             --HeaderLeft;
             return;
         }
+        if (!HeldCut.isEmpty() && !line.isEmpty()) {
+            if (!line.startsWith("### Link lost: "))
+                Mismatch(HeldCut);
+            HeldCut.clear();
+        }
         if (line == Expected[Next]) {
             Next = (Next + 1) % Expected.size();
             ++Stream;
@@ -140,15 +154,34 @@ private:
             ++Replies;
         } else if (line == AutoReply) {
             ++AutoReplies;
+        } else if (line.startsWith("### Link lost: ")) {
+            ++Gaps;
+        } else if (line == "### Link back.") {
+            NewConnection();
+        } else if (IsCut(line)) {
+            HeldCut = line.toByteArray();
+            ++Cut;
         } else if (!Others.contains(line.toByteArray())) {
-            ++Mismatches;
-            if (FirstMismatches.size() < 5)
-                FirstMismatches << QString("line %1: \"%2\" where stream line %3 \"%4\" was due")
-                                       .arg(Lines)
-                                       .arg(QString::fromLatin1(line.first(qMin<qsizetype>(60, line.size())).toByteArray()))
-                                       .arg(Next + 1)
-                                       .arg(QString::fromLatin1(Expected[Next].left(60)));
+            Mismatch(line);
         }
+    }
+
+    void Mismatch(QByteArrayView line)
+    {
+        ++Mismatches;
+        if (FirstMismatches.size() < 5)
+            FirstMismatches << QString("line %1: \"%2\" where stream line %3 \"%4\" was due")
+                                   .arg(Lines)
+                                   .arg(QString::fromLatin1(line.first(qMin<qsizetype>(60, line.size())).toByteArray()))
+                                   .arg(Next + 1)
+                                   .arg(QString::fromLatin1(Expected[Next].left(60)));
+    }
+
+    // The start of the packet due, of the match packet or of a device answer.
+    bool IsCut(QByteArrayView line) const
+    {
+        return line.startsWith("--> ")
+            && (Expected[Next].startsWith(line) || Match.startsWith(line) || line.startsWith("--> 11 "));
     }
 
     // "--> 11 LL ..." whose bytes are commands sent, run together when they reached
@@ -185,6 +218,7 @@ private:
     std::vector<QByteArray> Commands;
     QSet<QByteArray> Others;
     QByteArray Match, AutoReply;
+    QByteArray HeldCut; // a cut packet, which the gap's marker must follow
 };
 
 [[noreturn]] void Fail(const QString &why)
@@ -239,7 +273,7 @@ QString DisplayName()
     return platform + " on " + qEnvironmentVariable("DISPLAY") + (server.isEmpty() ? "" : " (" + server + ")");
 }
 
-int RunSoak(double minutes)
+int RunSoak(double minutes, bool reconnect)
 {
     QTemporaryDir dir;
     const QString expectPath = dir.filePath("expect.txt"), logPath = dir.filePath("soak.log"),
@@ -268,18 +302,17 @@ int RunSoak(double minutes)
     form.Text5->setText(ReplyHex);
     form.Text7->setText(ScriptDelayMs);
     form.SelectScriptFile_Click();
+    if (reconnect)
+        form.findChild<QAction *>("BenchReconnect")->trigger();
     Form2 *config = form.ConfigDialog();
     config->SelectOptions(1, 5, 2);
     config->SetAddress("127.0.0.1", port);
 
     qint64 connections = 0, drops = 0, scriptRuns = 0, unexpected = 0;
     QStringList firstUnexpected;
-    // Through the window, as the user does: Configure Comms, then Initialize. The old
-    // link's lines are all checked before the device's stream starts over.
+    // Through the window, as the user does: Configure Comms, then Initialize.
     const auto reopen = [&] {
         form.ConfigComPort_Click();
-        checker.Take();
-        checker.NewConnection();
         config->Initialize_Click();
     };
     const auto debug = [&](const QString &line) {
@@ -287,11 +320,14 @@ int RunSoak(double minutes)
             return;
         if (line == "Ethernet connection complete.") {
             ++connections;
+            checker.Take(); // the old link's lines all checked before the stream starts over
+            checker.NewConnection();
             return;
         }
         if (line.startsWith("Ethernet connection lost: ")) {
             ++drops;
-            QTimer::singleShot(200, &form, reopen);
+            if (!reconnect)
+                QTimer::singleShot(200, &form, reopen);
             return;
         }
         ++unexpected;
@@ -345,7 +381,8 @@ int RunSoak(double minutes)
 
     const qint64 reconnects = qMax<qint64>(0, connections - 1);
     const double growth = endMb - warmMb;
-    const bool logOk = checker.Mismatches == 0 && checker.Stream > 0;
+    // With the option, the log marks every drop.
+    const bool logOk = checker.Mismatches == 0 && checker.Stream > 0 && (!reconnect || checker.Gaps == drops);
     const bool memoryOk = growth < GrowthLimitMb;
     const bool linkOk = ranMinutes * 60000 < 2 * DropEveryMs || reconnects > 0;
     std::printf("\nQuillon soak on %s: %.1f minutes\n", qPrintable(DisplayName()), ranMinutes);
@@ -354,8 +391,12 @@ int RunSoak(double minutes)
                 checker.Replies);
     std::printf("  match replies sent            %lld\n", checker.AutoReplies);
     std::printf("  script runs completed         %lld\n", scriptRuns);
-    std::printf("  link dropped by the device    %lld, reopened through the window %lld times%s\n", drops,
-                reconnects, linkOk ? "" : "  NONE");
+    std::printf("  link dropped by the device    %lld, %s %lld times%s\n", drops,
+                reconnect ? "reconnected by the option" : "reopened through the window", reconnects,
+                linkOk ? "" : "  NONE");
+    if (reconnect)
+        std::printf("  gaps marked in the log        %lld lost, %lld cut packets written out before them\n",
+                    checker.Gaps, checker.Cut);
     std::printf("  log lines compared            %lld, mismatches %lld%s\n", checker.Lines, checker.Mismatches,
                 logOk ? "" : "  FAILED");
     for (const QString &line : checker.FirstMismatches)

@@ -3,9 +3,10 @@
 
 // The endurance run: the real window against the device simulator for the given
 // minutes (random split streams, a looping script, the match reply, the link dropped
-// by the device about every 20 s and reopened through the window). Prints its
-// figures; returns the process exit code, 0 when every check held.
-int RunSoak(double minutes);
+// by the device about every 20 s and reopened through the window, or with reconnect
+// by "Bench" > "Reconnect When Lost" alone). Prints its figures; returns the process
+// exit code, 0 when every check held.
+int RunSoak(double minutes, bool reconnect);
 
 // Where the windows paint: an X display by name, or offscreen (into memory).
 QString DisplayName();

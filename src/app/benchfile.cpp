@@ -178,6 +178,7 @@ const Fields<Bench> &BenchFields()
         Text("command", &Bench::command),
         Number("scriptDelay", &Bench::scriptDelay, 0, MaxScriptDelay),
         Flag("timestamps", &Bench::timestamps),
+        Flag("reconnect", &Bench::reconnect),
         List<Bench, AnswerRule>("answers", &Bench::answers,
                                 {Flag("on", &AnswerRule::on), Text("when", &AnswerRule::when),
                                  Text("reply", &AnswerRule::reply),

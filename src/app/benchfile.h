@@ -28,6 +28,7 @@ struct Bench {
     QString command;
     int scriptDelay = 1000;
     bool timestamps = false;
+    bool reconnect = false; // "Bench" > "Reconnect When Lost"
     QList<AnswerRule> answers;
     QList<SavedCommand> commands;
 };

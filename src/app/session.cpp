@@ -37,7 +37,8 @@ int SerialTickBound(int baud)
 
 Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
     : QObject(parent), Driver(driver), Winsock1Data(socket), CommonDialog1(files),
-      Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this)
+      Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this),
+      Ports(dynamic_cast<PortTable *>(&driver))
 {
     Log.OnFailure = [this](const QString &line) { LogFailed(line); };
     WaitingAnswers.Send = [this](const QString &reply, bool fromTimer) {
@@ -45,6 +46,11 @@ Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files,
         if (fromTimer) // a handler of its own; a packet's handler flushes when it returns
             Log.Flush();
     };
+    connect(&Retry, &Reconnect::TryDue, this, &Session::Retry_TryDue);
+    connect(&Retry, &Reconnect::TryUnanswered, this, [this] {
+        Winsock1Data.Close();
+        EthernetTryFailed(QString("no answer in %1 s").arg(Reconnect::MaxTrySeconds));
+    });
     connect(&Winsock1Data, &SocketControl::Connected, this, &Session::Winsock1Data_Connect);
     connect(&Winsock1Data, &SocketControl::DataArrival, this, &Session::Winsock1Data_DataArrival);
     connect(&Winsock1Data, &SocketControl::ConnectFailed, this, &Session::Winsock1Data_ConnectFailed);
@@ -115,6 +121,13 @@ QString Session::Stamp(const QTime &time) const
 }
 
 void Session::SetTimestamps(bool on) { Timestamps = on; }
+
+void Session::SetReconnect(bool on)
+{
+    ReconnectOn = on;
+    if (!on)
+        StopReconnect();
+}
 
 // Told only when it changes: a flood completes a packet every few bytes.
 void Session::ShowPartial(bool present)
@@ -296,9 +309,10 @@ void Session::CommFlush()
     Log.Flush();
 }
 
-// A packet left incomplete on an earlier link, or at exit, is written out as "Flush"
-// writes it: received bytes never vanish without a trace, nor swallow a new link's
-// bytes. With none held framing is fresh already, and no empty line is written.
+// A packet left incomplete on an earlier link (or on one just lost, with Reconnect When
+// Lost), or at exit, is written out as "Flush" writes it: received bytes never vanish
+// without a trace, nor swallow a new link's bytes. With none held framing is fresh
+// already, and no empty line is written.
 void Session::FlushHeldPacket()
 {
     if (!Inbound.InLine.isEmpty())
@@ -323,6 +337,7 @@ bool Session::ConfigureComms()
         StopServiceTimer();
         return false;
     }
+    StopReconnect();
     if (EthernetUp)
         CloseEthernet();
     else
@@ -348,26 +363,38 @@ void Session::InitComPort()
         Post("** ERROR ** COM Port already open.");
         return;
     }
+    if (!OpenComPort([this](const QString &line) { Post(line); }))
+        return;
+    FlushHeldPacket();
+    WriteTrafficLine("COM port initialized and opened.");
+    ComPortOpened();
+}
+
+// Opens and sets up Pipe.ComPort at ComSpeed; a failure that leaves it closed goes to
+// failure, the rest to the Debug window.
+bool Session::OpenComPort(const PostMsg &failure)
+{
+    const int port = Pipe.ComPort;
     int &result = Pipe.PipeResult;
     result = Driver.InitializePort(port, port - 1, 0, 0, 9, 0, 8192, 8192, 0);
     if (result != 0) {
-        Post(QString("Error initializing COM port: %1").arg(result));
-        return;
+        failure(QString("Error initializing COM port: %1").arg(result));
+        return false;
     }
     result = Driver.ser_rs232_getport(port, PortParams);
     if (result != 0) {
-        Post(QString("Error setting COM port parameters: %1").arg(result));
+        failure(QString("Error setting COM port parameters: %1").arg(result));
         Driver.UnInitializePort(port); // so the next try does not find the port busy
-        return;
+        return false;
     }
     const Speed &speed = Speeds[ComSpeed - 1];
     PortParams = {speed.code, 0, 3, 0, 0};
     TickBound = SerialTickBound(speed.baud);
     result = Driver.SetPortCharacteristics(port, speed.code, 0, 3, 0, 0);
     if (result != 0) {
-        Post(QString("Error setting COM port characteristics: %1").arg(result));
+        failure(QString("Error setting COM port characteristics: %1").arg(result));
         Driver.UnInitializePort(port);
-        return;
+        return false;
     }
     result = Driver.CdrvSetTimerResolution(port, 1);
     if (result != 0)
@@ -378,15 +405,19 @@ void Session::InitComPort()
     result = Driver.SetPaceTime(port, 0);
     if (result != 0)
         Post(QString("Error setting pace time: %1").arg(result));
+    return true;
+}
 
-    FlushHeldPacket();
-    WriteTrafficLine("COM port initialized and opened.");
-    emit LinkStatus(QString("COM%1: at %2").arg(port).arg(speed.status));
+void Session::ComPortOpened()
+{
+    emit LinkStatus(QString("COM%1: at %2").arg(Pipe.ComPort).arg(Speeds[ComSpeed - 1].status));
     ComOpen = true;
     Pipe.FlushPipe();
 
     TickBusy = false;
     StartServiceTimer();
+    if (Ports)
+        ComDevice = SerialIdentity(Ports->PortDevice(Pipe.ComPort));
     Log.Flush();
 }
 
@@ -407,9 +438,88 @@ void Session::CloseComPort()
 // once and close the port, as a TCP peer that goes away closes the link.
 void Session::SerialPortLost()
 {
-    Post(QString("COM%1 lost: the device went away. Configure Comms to open it again.").arg(Pipe.ComPort));
+    const QString com = QString("COM%1").arg(Pipe.ComPort);
+    Post(com + " lost: the device went away." + (ReconnectOn ? "" : " Configure Comms to open it again."));
     CloseComPort();
     emit LinkStatus(QString());
+    if (!ReconnectOn)
+        return;
+    Retrying = "Waiting for " + com + (Ports ? " (" + ComDevice.Name() + ")" : QString()) + " to come back";
+    LinkLost(com + ": the device went away", Reconnect::SerialSchedule);
+    PostStatus(Retrying + ".");
+}
+
+// A look for the lost port's device, wherever it is now, opened at the same speed.
+void Session::LookForComPort()
+{
+    if (Ports) {
+        const QString device = ComDevice.Find();
+        if (device.isEmpty())
+            return Retry.Failed();
+        if (device != Ports->PortDevice(Pipe.ComPort)) // an adapter back under another name
+            Ports->SetPortDevice(Pipe.ComPort, device);
+    }
+    QString why;
+    if (!OpenComPort([&why](const QString &line) { why = line; })) {
+        PostStatus(Retrying + " (last try: " + why + ").");
+        return Retry.Failed();
+    }
+    LinkBack(QString("COM%1 is back").arg(Pipe.ComPort) + (Ports ? ": " + Ports->PortDevice(Pipe.ComPort) : "") + ".");
+    ComPortOpened();
+}
+
+// ---- Reconnect ------------------------------------------------------------------
+
+// What was received before the link went is written out, the log marks the gap,
+// and the same link is tried again on the schedule.
+void Session::LinkLost(const QString &reason, const QList<int> &schedule)
+{
+    FlushHeldPacket();
+    Log.WriteMarker("### Link lost: " + reason);
+    Log.Flush();
+    LastStatus.clear();
+    Retry.Start(schedule);
+}
+
+void Session::LinkBack(const QString &status)
+{
+    Retry.Stop();
+    PostStatus(status);
+    Log.WriteMarker("### Link back.");
+}
+
+void Session::StopReconnect()
+{
+    if (!Retry.Active())
+        return;
+    Retry.Stop();
+    PostStatus(Retrying + ": stopped.");
+}
+
+// Only a change is told: a look every second must flood neither the window nor a rig's stderr.
+void Session::PostStatus(const QString &line)
+{
+    if (line == LastStatus)
+        return;
+    LastStatus = line;
+    emit DebugStatusLine(line);
+}
+
+void Session::Retry_TryDue()
+{
+    if (Pipe.DataPipe == 1)
+        LookForComPort();
+    else
+        Winsock1Data.Connect(); // the same address and port
+}
+
+void Session::EthernetTryFailed(const QString &reason)
+{
+    const int failed = Retry.Attempt();
+    Retry.Failed();
+    PostStatus(Retrying + QString(": try %1 failed (%2), try %3 in %4 s.")
+                              .arg(QString::number(failed), reason, QString::number(Retry.Attempt()),
+                                   QString::number(Retry.NextDelay())));
 }
 
 // ---- TCP connection -------------------------------------------------------------
@@ -427,6 +537,8 @@ void Session::InitWinSock(const QString &address, qint32 port)
 void Session::Winsock1Data_Connect()
 {
     FlushHeldPacket();
+    if (Retry.Active())
+        LinkBack("Reconnected to " + EthernetPeer() + QString(" at try %1.").arg(Retry.Attempt()));
     Post("Ethernet connection complete.");
     EthernetUp = true;
     // Joined, not arg()-chained: an address may hold "%1" (an IPv6 zone such as fe80::1%2).
@@ -449,6 +561,8 @@ void Session::Winsock1Data_DataArrival(qint64 bytesTotal)
 
 void Session::Winsock1Data_ConnectFailed(const QString &reason)
 {
+    if (Retry.Active())
+        return EthernetTryFailed(reason);
     Post("Ethernet connection failed: " + reason);
 }
 
@@ -462,6 +576,17 @@ void Session::Winsock1Data_PeerClosed(const QString &reason)
     emit LinkStatus(QString());
     Post("Ethernet connection lost: " + reason);
     DropWaitingAnswers();
+    if (!ReconnectOn)
+        return;
+    Retrying = "Reconnecting to " + EthernetPeer();
+    LinkLost(reason, Reconnect::EthernetSchedule);
+    PostStatus(Retrying + QString(": try 1 in %1 s.").arg(Retry.NextDelay()));
+}
+
+// Joined, as the status line is.
+QString Session::EthernetPeer() const
+{
+    return Winsock1Data.RemoteHost + ':' + QString::number(Winsock1Data.RemotePort);
 }
 
 void Session::CloseEthernet()
@@ -572,6 +697,7 @@ bool Session::QueryUnload()
 
 void Session::ExitProgram()
 {
+    Retry.Stop();
     if (ComOpen)
         CloseComPort();
     if (EthernetUp)

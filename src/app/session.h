@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "app/answerqueue.h"
+#include "app/reconnect.h"
 #include "datapipe/pipeio.h"
 #include "datapipe/serialdriver.h"
+#include "datapipe/serialidentity.h"
 #include "display/logfile.h"
 #include "protocol/answerrules.h"
 #include "protocol/matchpacket.h"
@@ -60,6 +62,9 @@ public:
     // Each traffic line starts with the time; an inbound packet also shows the time
     // since the last command was handed to the link.
     void SetTimestamps(bool on);
+    // A link lost while it was up is opened again by itself: a TCP peer on a schedule,
+    // a serial device once it is back. Off at start.
+    void SetReconnect(bool on);
 
     // Log and script files; the file dialog is asked for the name.
     void SelectLogFile();
@@ -84,9 +89,13 @@ public:
     int KeyByte() const { return Pipe.KeyByte; }
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
+    Reconnect *ReconnectTimer() { return &Retry; } // tests shorten its second or call its handler
 
 signals:
     void DebugLine(const QString &line);
+    // A Debug line about a lost link being brought back. It replaces the previous one
+    // while no other Debug line came between, and comes only when its text changes.
+    void DebugStatusLine(const QString &line);
     // A traffic line to show: wrapped at 19 bytes a row, or as one row. With
     // timestamps on, stamp is its time and delay an inbound packet's "(+x ms)".
     void TrafficLine(const QString &line, bool wrap, const QString &stamp, const QString &delay);
@@ -115,8 +124,18 @@ private:
     void FlushHeldPacket();
     void StartServiceTimer();
     void StopServiceTimer();
+    bool OpenComPort(const PostMsg &failure);
+    void ComPortOpened();
     void CloseComPort();
     void SerialPortLost();
+    void LookForComPort();
+    void LinkLost(const QString &reason, const QList<int> &schedule);
+    void LinkBack(const QString &status);
+    void StopReconnect();
+    void PostStatus(const QString &line);
+    void Retry_TryDue();
+    void EthernetTryFailed(const QString &reason);
+    QString EthernetPeer() const;
     void CloseEthernet();
     void ProcessInbound();
     void CheckMatchPacket();
@@ -146,6 +165,12 @@ private:
     LogFile Log;
     ScriptRunner Script;
     std::unique_ptr<PulseClock> tmr1;
+    PortTable *const Ports; // the driver's, if it has one
+    SerialIdentity ComDevice; // the device the open port is
+    Reconnect Retry;
+    bool ReconnectOn = false;
+    QString Retrying;   // the status lines' start while a lost link is tried again
+    QString LastStatus;
 
     qint16 ComSpeed = 2;
     int TickBound = 101; // inbound bytes one serial tick takes at most

@@ -15,8 +15,8 @@ namespace {
 const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
-    "                   [--timeout S] [--expect FILE] [--record] [--junit FILE] [--bench FILE]\n"
-    "                   SCRIPT.dwn...\n";
+    "                   [--timeout S] [--expect FILE] [--record] [--junit FILE]\n"
+    "                   [--reconnect] [--bench FILE] SCRIPT.dwn...\n";
 
 const char Description[] =
     "Runs script files against the device without any window, as the main window's\n"
@@ -24,9 +24,10 @@ const char Description[] =
     "answered with the reply, the same log file. Opens the log, then the link, then runs the\n"
     "scripts one after the other on that link, starting as soon as it is up.\n"
     "\n"
-    "--bench FILE takes the link, key, delay, match packet and its reply, and the answers\n"
-    "from a bench file (.qbench) as the window has them once it is opened; any option given\n"
-    "overrides the file's setting, and --tcp or --serial may be left out.\n"
+    "--bench FILE takes the link, key, delay, match packet and its reply, the answers and\n"
+    "Reconnect When Lost from a bench file (.qbench) as the window has them once it is\n"
+    "opened; any option given overrides the file's setting, and --tcp or --serial may be\n"
+    "left out.\n"
     "\n"
     "stdout: each traffic line the window would show, whole (not wrapped at 19 bytes), one\n"
     "per line, as the log has it; with --timestamps the time in front and an inbound\n"
@@ -44,7 +45,10 @@ const char Description[] =
     "Exit codes: 0 every script completed and matched its expected transcript; 1 a script\n"
     "failed: it did not open, its transcript differed, the link failed (connection failed\n"
     "or lost, serial port not opened or lost), the log did not open, or --timeout passed;\n"
-    "2 usage error, or a --bench file that does not read. A failing run's stderr, beside the Debug lines:\n"
+    "2 usage error, or a --bench file that does not read. With --reconnect a link lost once\n"
+    "it was up is opened again and the script goes on; --timeout still bounds the whole\n"
+    "run, the waits included.\n"
+    "A failing run's stderr, beside the Debug lines:\n"
     "  quillon-run: b.dwn: line 3 of the transcript differs from line 3 of b.expect\n"
     "    expected: \"--> 11 02 04 06 \"\n"
     "    came:     \"--> 11 02 04 05 \"\n"
@@ -96,6 +100,7 @@ void UseBench(const Bench &bench, RunOptions *o)
     o->match = bench.match;
     o->reply = bench.command;
     o->answers = bench.answers;
+    o->reconnect = bench.reconnect;
 }
 
 // A whole number from low to high, or -1.
@@ -134,6 +139,8 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
                    "FILE) instead of comparing."},
         {"junit", "Write a JUnit XML report to FILE: a testcase per script, with its "
                   "failure and its traffic lines.", "FILE"},
+        {"reconnect", "A link lost while up is opened again, as Bench > Reconnect When Lost: the script "
+                      "waits and goes on once it is back."},
         {"bench", "Take the settings from this bench file; options given override them.", "FILE"},
     });
     parser.addPositionalArgument("SCRIPT.dwn...", "The script files to run, one after the other.");
@@ -213,6 +220,8 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         o->reply = parser.value("reply");
     o->log = parser.value("log");
     o->timestamps = parser.isSet("timestamps");
+    if (parser.isSet("reconnect"))
+        o->reconnect = true;
     o->waitMs = parser.isSet("wait") ? Number(parser.value("wait"), 0, 86400000) : o->delay.toInt();
     if (o->waitMs < 0)
         return UsageError("--wait takes milliseconds");
@@ -252,8 +261,14 @@ Runner::Runner(const RunOptions &options, QObject *parent)
         else if (LogOpen && !Finishing)
             Stop({}); // a write failed; the session has said why
     });
-    // The session only reports it on the Debug window.
-    connect(&Socket, &SocketControl::ConnectFailed, this, [this] { Stop({}); });
+    // Only a DebugStatusLine when it changes, so a long gap prints one line a try.
+    connect(&Run, &Session::DebugStatusLine, this, [](const QString &line) { Print(stderr, line); });
+    // The session only reports it on the Debug window. With --reconnect, once a script
+    // started, a failed connection is one of the tries.
+    connect(&Socket, &SocketControl::ConnectFailed, this, [this] {
+        if (!Options.reconnect || Current < 0)
+            Stop({});
+    });
 }
 
 void Runner::Start()
@@ -266,6 +281,7 @@ void Runner::Start()
         Run.UpdateKeyByte(Options.key);
     Run.SetTimestamps(Options.timestamps);
     Run.SetAnswers(Options.answers);
+    Run.SetReconnect(Options.reconnect);
     if (Options.timeoutS > 0)
         QTimer::singleShot(Options.timeoutS * 1000LL, this,
                            [this] { Stop(QString("timed out after %1 s").arg(Options.timeoutS)); });
@@ -303,15 +319,18 @@ void Runner::Start()
     }
 }
 
-// Up on the status line: the first script starts once the handler that opened the link returns.
+// Up on the status line: the first script starts once the handler that opened the link
+// returns; back up after a loss, the session goes on with the script it was running.
 void Runner::LinkStatusChanged(const QString &text)
 {
     if (!text.isEmpty() && !LinkUp) {
         LinkUp = true;
-        QTimer::singleShot(0, this, &Runner::StartNext);
+        if (Current < 0)
+            QTimer::singleShot(0, this, &Runner::StartNext);
     } else if (text.isEmpty() && LinkUp && !Finishing) {
         LinkUp = false;
-        Stop({}); // peer closed or port lost; the session says which
+        if (!Options.reconnect)
+            Stop({}); // peer closed or port lost; the session says which
     }
 }
 

@@ -27,6 +27,7 @@ struct RunOptions {
     bool timestamps = false;
     int waitMs = 1000;     // after the script completes
     int timeoutS = 0;      // the whole run; 0: none
+    bool reconnect = false; // a lost link is waited for, not a failure
     QStringList scripts;   // run one after the other
     QString expect;        // one script's expected transcript; empty: SCRIPT.expect
     bool record = false;   // write the expected transcripts instead of comparing

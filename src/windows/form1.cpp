@@ -59,6 +59,7 @@ Form1::Form1(Session &session, PortTable *ports, FileDialog &files)
 void Form1::ShowSession()
 {
     connect(&Run, &Session::DebugLine, this, &Form1::PostMsg2);
+    connect(&Run, &Session::DebugStatusLine, this, [this](const QString &line) { DebugWindow.ShowStatusRow(line); });
     connect(&Run, &Session::TrafficLine, this,
             [this](const QString &line, bool wrap, const QString &stamp, const QString &delay) {
                 if (!stamp.isEmpty())
@@ -129,7 +130,7 @@ void Form1::BuildMenus()
             FitStampedRow();
     });
 
-    // The bench's own tools, each in a window of its own.
+    // The bench's own tools, each in a window of its own, and its link kept up.
     QMenu *benchMenu = menuBar()->addMenu("&Bench");
     benchMenu->setObjectName("BenchMenu");
     const std::tuple<const char *, const char *, QDialog *> windows[] = {
@@ -143,6 +144,11 @@ void Form1::BuildMenus()
             window->activateWindow();
         });
     }
+    benchMenu->addSeparator();
+    BenchReconnect = benchMenu->addAction("&Reconnect When Lost");
+    BenchReconnect->setObjectName("BenchReconnect");
+    BenchReconnect->setCheckable(true);
+    connect(BenchReconnect, &QAction::toggled, &Run, &Session::SetReconnect);
 
     QMenu *helpMenu = menuBar()->addMenu("&Help");
     helpMenu->setObjectName("menuHelp");
@@ -391,6 +397,7 @@ void Form1::ShowBench(const Bench &bench)
     for (QLineEdit *box : {MatchMsg, Text5, Text7})
         box->end(false);
     ViewTimestamps->setChecked(bench.timestamps);
+    BenchReconnect->setChecked(bench.reconnect);
     Answers->SetRules(bench.answers);
     Saved->SetCommands(bench.commands);
 }
@@ -408,6 +415,7 @@ Bench Form1::CurrentBench() const
     if (!number)
         bench.scriptDelay = -1; // refused with the field's rule
     bench.timestamps = ViewTimestamps->isChecked();
+    bench.reconnect = BenchReconnect->isChecked();
     bench.answers = Answers->Rules();
     bench.commands = Saved->Commands();
     return bench;

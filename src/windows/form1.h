@@ -108,6 +108,6 @@ private:
     FileDialog &Files;
     AnswersWindow *Answers;
     CommandsWindow *Saved;
-    QAction *ViewTimestamps = nullptr, *SaveBenchFile = nullptr;
+    QAction *ViewTimestamps = nullptr, *BenchReconnect = nullptr, *SaveBenchFile = nullptr;
     QString BenchPath; // the bench file opened or saved last
 };

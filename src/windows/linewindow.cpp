@@ -120,8 +120,24 @@ void LineWindow::AppendWrapped(const QString &line)
     ShowWhenDue();
 }
 
+void LineWindow::ShowStatusRow(const QString &row)
+{
+    if (StatusLast && !Pending.empty()) {
+        Pending.back().Text = row;
+    } else if (StatusLast && ListBox->count() > 0) {
+        QListWidgetItem *item = ListBox->item(ListBox->count() - 1);
+        item->setText(row);
+        item->setSizeHint(RowSize(row));
+    } else {
+        Add(row, false);
+    }
+    StatusLast = true;
+    ShowWhenDue();
+}
+
 void LineWindow::Add(const QString &text, bool wrap)
 {
+    StatusLast = false;
     if (!ShowSoon.isActive()) {
         SinceBurst.start();
         ShowSoon.start(0);
@@ -140,6 +156,7 @@ void LineWindow::ShowWhenDue()
 
 void LineWindow::Clear()
 {
+    StatusLast = false;
     Pending.clear();
     ListBox->clear();
 }

@@ -24,6 +24,8 @@ public:
     // Appends the rows of a traffic line (WrapTrafficLine), wrapping it only if it
     // is still among the newest rows when they reach the list.
     void AppendWrapped(const QString &line);
+    // A row that replaces the previous such row while no other row came after it.
+    void ShowStatusRow(const QString &row);
     void Clear();
     QListWidget *List() const;
 
@@ -43,6 +45,7 @@ private:
     QTimer ShowSoon;  // running while rows wait for the loop to be free
     QElapsedTimer SinceBurst;
     std::vector<Line> Pending; // not yet in the list, newest last
+    bool StatusLast = false;   // the newest row came from ShowStatusRow
     // Row measures for MeasuredFont: the height, the width beside the text, and for
     // a monospaced font the width of a character.
     QFont MeasuredFont;

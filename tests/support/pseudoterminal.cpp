@@ -68,3 +68,9 @@ void PseudoTerminal::CloseMaster()
             close(fd);
     Master = Slave = -1;
 }
+
+unsigned PseudoTerminal::SlaveSpeed() const
+{
+    termios settings;
+    return Slave >= 0 && tcgetattr(Slave, &settings) == 0 ? cfgetospeed(&settings) : 0;
+}

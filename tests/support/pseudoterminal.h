@@ -20,6 +20,8 @@ public:
     QByteArray Read(int waitMs, int atLeast = 1);
     // Hangs up the line, as when a USB adapter is pulled out.
     void CloseMaster();
+    // The line speed set on the slave side, as a termios speed (B57600).
+    unsigned SlaveSpeed() const;
 
 private:
     // Runs pending events, then sleeps up to waitMs for the master to become ready.
