@@ -600,7 +600,7 @@ int main(int argc, char *argv[])
     const Flood smallFlood = QuillonFlood(file("small.log"), small, repeats);
     const double smallPipeline = haveNc && haveXxd ? PipelineSeconds(small, repeats, file("small.hex")) : NAN;
     QFile::remove(file("small.hex"));
-    std::vector<double> clears = ClearDuringFlood(file("clear.log"), small, repeats);
+    std::vector<double> clears = ClearDuringFlood(file("clear.log"), small, 4 * repeats);
     std::sort(clears.begin(), clears.end());
     Say(QString("idle serial link for %1 s, then a bare 10 ms timer as long").arg(idleSeconds));
     const Idle idle = QuillonIdle(file("idle.log"), idleSeconds);
