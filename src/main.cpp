@@ -36,9 +36,11 @@ int main(int argc, char *argv[])
     TcpSocketControl socket;
     QtFileDialog files;
     Session session(driver, socket, files);
-    Form1 form(session, &driver);
+    Form1 form(session, &driver, files);
     form.show();
     form.InitVariables();
+    if (!options.BenchFile.isEmpty()) // as the desktop starts Quillon for a bench file
+        form.OpenBench(options.BenchFile);
 
     // The session ending is one more close request; a refused exit cancels it.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {

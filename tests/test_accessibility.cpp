@@ -82,6 +82,11 @@ private slots:
         QTest::newRow("Ethernet chosen") << QStringList{"ConfigComPort", "DataPipeSelect2"} << "Form2" << "form2-ethernet.txt";
         QTest::newRow("Set Key") << QStringList{"SetKeyByte"} << "Form3" << "form3.txt";
         QTest::newRow("About") << QStringList{"key Alt+H", "key A"} << "frmAbout" << "frmabout.txt";
+        QTest::newRow("Answers, a rule added") << QStringList{"key Alt+B", "key A", "AddAnswer"} << "AnswersWindow"
+                                               << "answers.txt";
+        QTest::newRow("Commands") << QStringList{"key Alt+B", "key C"} << "CommandsWindow" << "commands.txt";
+        QTest::newRow("a saved command edited") << QStringList{"key Alt+B", "key C", "AddCommand"} << "CommandEditor"
+                                                << "commandeditor.txt";
     }
 
     void eachWindowReadsAsItsGoldenTree()

@@ -92,7 +92,7 @@ private slots:
         QMenuBar *bar = w->menuBar(); // Bench between View and Help: the accessibility golden tree
         QMenu *bench = w.Find<QMenu>("BenchMenu");
         const auto item = [bench] {
-            QAccessibleInterface *item = QAccessible::queryAccessibleInterface(bench)->child(0);
+            QAccessibleInterface *item = QAccessible::queryAccessibleInterface(bench)->child(int(bench->actions().size()) - 1);
             return QString("%1 %2 checkable %3 checked %4").arg(item->role()).arg(item->text(QAccessible::Name))
                 .arg(item->state().checkable).arg(item->state().checked);
         };
@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(item(), reconnect + "0");
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bench->menuAction()).center());
         QVERIFY(QTest::qWaitFor([bench] { return bench->isVisible(); }));
-        QTest::mouseClick(bench, Qt::LeftButton, {}, bench->actionGeometry(bench->actions().first()).center());
+        QTest::mouseClick(bench, Qt::LeftButton, {}, bench->actionGeometry(bench->actions().last()).center());
         QCOMPARE(item(), reconnect + "1");
 
         QVERIFY(w.Open({"DataPipeSelect2", "IPAddress=127.0.0.1"}));

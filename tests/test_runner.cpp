@@ -117,6 +117,7 @@ private slots:
         QTest::newRow("peer closed, the next script not run") << "tcp" << "--delay 5000 S S" << true << 1
                                     << "test.dwn: not run: Ethernet connection lost: ";
         QTest::newRow("port lost") << "pty" << "--delay 5000 S" << true << 1 << "COM1 lost: the device went away.";
+        QTest::newRow("no bench file") << "" << "--bench X S" << false << 2 << "quillon-run: bench file not opened: ";
     }
     void exitCodes()
     {
@@ -132,6 +133,24 @@ private slots:
         QCOMPARE(Run.exitCode(), code);
         const QString errors = QString::fromLocal8Bit(Run.readAllStandardError());
         QVERIFY2(errors.contains(QRegularExpression(debug)), qPrintable(errors));
+    }
+
+    // The link, key, delay, match reply and a delayed answer from the bench file, against the
+    // simulator under the key; an option given wins over the file.
+    void benchFileSetsTheRunAndOptionsOverrideIt()
+    {
+        const QString where = Link("tcp", {"--key", "5A"})[1];
+        QFile bench(Dir.filePath("test.qbench"));
+        QVERIFY(bench.open(QIODevice::WriteOnly));
+        bench.write(QString(R"({"link": {"transport": "ethernet", "address": "127.0.0.1", "port": %1}, "key": "5A",
+                               "match": "11 06 05 00 68 6A F1 3F", "command": "7E 00", "scriptDelay": 200,
+                               "answers": [{"when": "11 02 7E ??", "reply": "AB", "delayMs": 100}]})")
+                        .arg(where.section(':', 1)).toLatin1());
+        bench.close();
+        const QStringList out = Finish({"--bench", bench.fileName(), "--reply", "7E 01", Dir.filePath("test.dwn")});
+        QCOMPARE(Run.exitCode(), 0);
+        QCOMPARE(out.mid(2, 6), (QStringList{"<<- 05 00 68 6A F1 3F ", "--> 11 06 05 00 68 6A F1 3F ", "<-- 7E 01 ",
+                                             "--> 11 02 7E 01 ", "<-- AB ", "--> 11 01 AB "}));
     }
 
     // With --reconnect the device closing the link every 700 ms pauses the script, which

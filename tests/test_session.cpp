@@ -3,6 +3,8 @@
 // the real serial driver and socket against the device simulator.
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 #include <optional>
 #include <sys/stat.h>
@@ -17,6 +19,20 @@
 namespace {
 QByteArray Hex(const QString &text) { return QByteArray::fromHex(text.toLatin1()); }
 QString HexText(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
+
+// Answer rules written "WHEN => REPLY", joined by " | "; " @MS" after the reply is its
+// delay, "off " in front turns the rule off.
+QList<AnswerRule> Rules(const QString &text)
+{
+    QList<AnswerRule> rules;
+    for (QString rule : text.split(" | ")) {
+        const bool off = rule.startsWith("off ");
+        const int delay = rule.contains(" @") ? rule.section(" @", 1).toInt() : 0;
+        rule = rule.section(" @", 0, 0).mid(off ? 4 : 0);
+        rules.append({!off, rule.section(" => ", 0, 0), rule.section(" => ", 1), delay});
+    }
+    return rules;
+}
 
 // The whole log file, with its date and time masked.
 QStringList LogLines(const QString &path)
@@ -38,7 +54,7 @@ QString WriteScript(const QTemporaryDir &dir, const QByteArray &content)
 // A session as main() starts one. Events holds every signal in order, each marked by
 // its kind: D debug, T traffic (X shown as one row), C command text, L link status,
 // P partial packet, K key byte, S script status, F script file, Y script delay, G log,
-// R reconnect status.
+// R reconnect status, A what is wrong with each answer rule (joined by '/').
 struct Run {
     FakeSerialDriver driver;
     FakeSocketControl socket;
@@ -58,6 +74,7 @@ struct Run {
             QObject::connect(&s, signal, [this, kind = kind](const QString &text) { Events << kind + text; });
         QObject::connect(&s, &Session::PartialPacket, [this](bool on) { Events << (on ? "P:1" : "P:0"); });
         QObject::connect(&s, &Session::ScriptStatus, [this](const QString &text) { Status = text; });
+        QObject::connect(&s, &Session::AnswerProblems, [this](const QStringList &problems) { Events << "A:" + problems.join('/'); });
         QObject::connect(&s, &Session::TrafficLine, [this](const QString &line, bool wrap) {
             Events << (wrap ? "T:" : "X:") + line;
             if (Nested.isEmpty())
@@ -97,6 +114,7 @@ struct Run {
                 {"send", [&] { s.SetCommandText(arg), s.SendCommand(); }},
                 {"command", [&] { s.SetCommandText(arg); }},
                 {"match", [&] { s.SetMatchText(arg); }},
+                {"answers", [&] { s.SetAnswers(Rules(arg)); }},
                 {"key", [&] { s.UpdateKeyByte(arg); }},
                 {"flush", [&] { s.CommFlush(); }},
                 {"clear", [&] { s.ClearTraffic(); }},
@@ -293,6 +311,65 @@ private slots:
         r.Play(steps);
         const QByteArray wire = r.driver.Sent + r.socket.Sent.join();
         QTEST(r.Events.join('|') + (wire.isEmpty() ? "" : "|sent " + HexText(wire)), "events");
+    }
+
+    // For each packet the match packet first, then the rules that are on and parse, top
+    // to bottom; the first that fits answers as the match reply does, the box untouched.
+    void answerRulesPickTheReply_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("events");
+        const QString up = "ethernet 127.0.0.1 1; up; mark; ";
+        QTest::newRow("?? fits any byte") << up + "answers 11 03 ?? 00 10 => 7E 00; arrive 1103ab0010"
+            << "A:|T:--> 11 03 AB 00 10 |T:<-- 7E 00 |sent 7e00";
+        QTest::newRow("case and spaces forgiven, the length must agree")
+            << up + "answers  11 ?? ab  => 7e 0; arrive 1101ab1102abcd1100"
+            << "A:|T:--> 11 01 AB |T:<-- 7E 0 |T:--> 11 02 AB CD |T:--> 11 00 |sent 7e00";
+        QTest::newRow("the match packet first, then the first rule that fits")
+            << up + "match 05 00 68 6A F1 3F; command AA ; answers 05 00 68 6A F1 ?? => BB | 05 00 68 6A F1 3E => CC; "
+                    "arrive 0500686af13f0500686af13e"
+            << "A:/|T:--> 05 00 68 6A F1 3F |T:<-- AA |T:--> 05 00 68 6A F1 3E |T:<-- BB |sent aabb";
+        QTest::newRow("rules off or broken are passed over and say why")
+            << up + "answers off 11 01 ?? => 01 | 0G 01 ?? => 02 | 1 01 ?? => 02 |  => 02 | 11 01 ?? => ZZ | 11 01 ?? =>  "
+                    "| 11 01 ?? => " + QString("01 ").repeated(261) + "| 11 01 ?? => 04; arrive 1101ff"
+            << "A:/When: \"0G\" is not a byte (two hex digits) or ??./When: \"1\" is not a byte (two hex digits) or ??."
+               "/When is empty./Reply: Nib1 not valid: 5A/Reply is empty./Reply is longer than 260 bytes./"
+               "|T:--> 11 01 FF |T:<-- 04 |sent 04";
+        QTest::newRow("the key byte on both") << "key 5A; " + up + "answers 11 01 ?? => 7E; arrive 4b5ba5" // 11 01 FF under 5A
+            << "A:|T:--> 11 01 FF |T:<-- 7E |sent 24";
+        QTest::newRow("answers wait in order; the link closed drops them and says so")
+            << up + "answers 11 01 ?? => 01 @5000 | 11 02 ?? ?? => 02; arrive 1101ff1102ffff; configure"
+            << "A:/|T:--> 11 01 FF |T:--> 11 02 FF FF |D:Ethernet connection closed.|D:2 waiting answers not sent: the link closed.|L:";
+        QTest::newRow("on the serial port too") << "serial; mark; answers 11 01 ?? => 01; tick 1101ff"
+            << "A:|T:--> 11 01 FF |T:<-- 01 |sent 01";
+    }
+    void answerRulesPickTheReply() { stepsRaiseExactlyTheseSignals(); }
+
+    // Delayed answers go out in the order of their packets, none lost, and the packets
+    // that come meanwhile are framed and shown at once: over loopback TCP.
+    void answersWaitTheirDelayInOrderWhileTrafficGoesOn()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QtSerialDriver driver;
+        TcpSocketControl socket;
+        FakeFileDialog files;
+        Session s(driver, socket, files);
+        QStringList traffic;
+        QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
+        s.InitVariables();
+        s.SetAnswers(Rules("11 01 ?? => A1 @300 | 11 02 ?? ?? => A2 A2 | 11 03 ?? ?? ?? => A3 A3 A3 @100"));
+        s.SetDataPipe(2);
+        s.InitWinSock("127.0.0.1", server.serverPort());
+        QTRY_VERIFY_WITH_TIMEOUT(s.EthernetOpen() && server.hasPendingConnections(), 5000);
+        QTcpSocket *device = server.nextPendingConnection();
+        device->write(Hex("1101ff" "1102ffff" "0401020304" "1103ffffff"));
+        QByteArray answered;
+        QTRY_VERIFY_WITH_TIMEOUT((answered += device->readAll()).size() >= 6, 5000);
+        QCOMPARE(answered, Hex("a1" "a2a2" "a3a3a3"));
+        QCOMPARE(traffic, (QStringList{"--> 11 01 FF ", "--> 11 02 FF FF ", "--> 04 01 02 03 04 ", "--> 11 03 FF FF FF ",
+                                       "<-- A1 ", "<-- A2 A2 ", "<-- A3 A3 A3 "}));
+        QVERIFY(s.QueryUnload());
     }
 
     void logAndScriptRunTogether()

@@ -240,7 +240,12 @@ private slots:
         QCOMPARE(traffic.horizontalAdvance("W"), traffic.horizontalAdvance("i"));
         w.Press("SetKeyByte");
         w.Press("ConfigComPort");
+        w.Choose("BenchMenu", "BenchAnswers");
+        w.Press("AddAnswer");
+        w.Choose("BenchMenu", "BenchCommands");
         for (QWidget *control : w.form.findChildren<QWidget *>()) {
+            if (!control->isVisible())
+                continue; // laid out only when shown
             // A radio button's hint is its indicator and text; a push button's text sits within margins.
             const auto *label = qobject_cast<QLabel *>(control);
             const auto *button = qobject_cast<QAbstractButton *>(control);

@@ -87,7 +87,7 @@ struct Quillon {
     TcpSocketControl Socket;
     BenchFileDialog Files;
     Session Run{Driver, Socket, Files};
-    std::unique_ptr<Form1> Form{new Form1(Run, &Driver)};
+    std::unique_ptr<Form1> Form{new Form1(Run, &Driver, Files)};
 
     explicit Quillon(const QString &logPath)
     {

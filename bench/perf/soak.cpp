@@ -292,7 +292,7 @@ int RunSoak(double minutes, bool reconnect)
     files.Log = logPath;
     files.Script = scriptPath;
     Session run(driver, socket, files);
-    Form1 form(run, &driver);
+    Form1 form(run, &driver, files);
     form.show();
     form.InitVariables();
     form.SelectLogFile_Click();

@@ -13,9 +13,6 @@
 #include "protocol/matchpacket.h"
 
 namespace {
-// The OutBound Command holds at most this many bytes; longer commands are refused.
-constexpr int CommandCapacity = 260;
-
 // The service timer's settings.
 constexpr qint32 TimerInterval = 10;
 constexpr qint32 TimerResolution = 1;
@@ -45,6 +42,11 @@ Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files,
 {
     Log.OnFailure = [this](const QString &line) { LogFailed(line); };
     Driver.BytesArrived = [this] { SerialBytesArrived(); };
+    WaitingAnswers.Send = [this](const QString &reply, bool fromTimer) {
+        SendCommandText(reply, false);
+        if (fromTimer) // a handler of its own; a packet's handler flushes when it returns
+            Log.Flush();
+    };
     connect(&Retry, &Reconnect::TryDue, this, &Session::Retry_TryDue);
     connect(&Retry, &Reconnect::TryUnanswered, this, [this] {
         Winsock1Data.Close();
@@ -94,6 +96,7 @@ void Session::SetComSpeed(qint16 comSpeed) { ComSpeed = comSpeed; }
 void Session::SetCommandText(const QString &text) { Command = text; }
 void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
+void Session::SetAnswers(const QList<AnswerRule> &rules) { emit AnswerProblems(Answers.SetRules(rules)); }
 
 // ---- Writers ------------------------------------------------------------------
 
@@ -203,23 +206,30 @@ bool Session::SendBytes(const QByteArray &bytes)
 
 void Session::SendCommand()
 {
-    SendCommandText();
+    SendCommandText(Command, true);
     Log.Flush();
 }
 
-void Session::SendCommandText()
+void Session::SendSavedCommand(const QString &text)
 {
-    if (Command.isEmpty()) {
+    SendCommandText(text, false);
+    Log.Flush();
+}
+
+// Every command that is not a script line goes out here: the box's, a saved one, an answer.
+void Session::SendCommandText(const QString &text, bool fromBox)
+{
+    if (text.isEmpty()) {
         Post("Empty command string.");
         return;
     }
-    const QString normalised = NormaliseCommandText(Command);
-    if (normalised != Command) {
+    const QString normalised = NormaliseCommandText(text);
+    if (fromBox && normalised != Command) {
         Command = normalised;
         emit CommandText(Command);
     }
     const ParsedCommand parsed =
-        ParseCommandText(Command, CommandCapacity, [this](const QString &line) { Post(line); });
+        ParseCommandText(normalised, CommandCapacity, [this](const QString &line) { Post(line); });
     if (parsed.tooLong) {
         // A truncated command to a vehicle is worse than none.
         Post(QString("Command longer than %1 bytes: nothing sent.").arg(CommandCapacity));
@@ -227,7 +237,7 @@ void Session::SendCommandText()
     }
     // Shown as sent only once it went out; no reply can come in between.
     if (SendBytes(parsed.bytes))
-        WriteTrafficLine("<-- " + Command);
+        WriteTrafficLine("<-- " + normalised);
 }
 
 void Session::ProcessInbound()
@@ -268,9 +278,11 @@ void Session::ProcessInbound()
         ShowPartial(true);
 }
 
+// The match packet first, as ever; then the answer rules.
 void Session::CheckMatchPacket()
 {
     const bool matched = Match.Matches(Inbound.InLine);
+    const std::optional<AnswerRule> answer = matched ? std::nullopt : Answers.Answer(Inbound.InLine);
     const QString delay = Timestamps && PacketDelayNs >= 0
                               ? QString("(+%1 ms)").arg(PacketDelayNs / 1e6, 0, 'f', 3)
                               : QString();
@@ -278,7 +290,16 @@ void Session::CheckMatchPacket()
     Inbound.InLine.clear();
     ShowPartial(false);
     if (matched)
-        SendCommandText();
+        SendCommandText(Command, true);
+    else if (answer)
+        WaitingAnswers.Add(answer->reply, answer->delayMs);
+}
+
+// An answer belongs to the link its packet came on.
+void Session::DropWaitingAnswers()
+{
+    if (const int dropped = WaitingAnswers.Clear())
+        Post(QString("%1 waiting answer%2 not sent: the link closed.").arg(dropped).arg(dropped == 1 ? "" : "s"));
 }
 
 void Session::CommFlush()
@@ -434,6 +455,7 @@ void Session::CloseComPort()
         Post(QString("Closed COM port: %1").arg(Pipe.ComPort));
     ComOpen = false;
     TickBusy = false;
+    DropWaitingAnswers();
 }
 
 // An adapter pulled out would otherwise post a read error on every tick: say it
@@ -577,6 +599,7 @@ void Session::Winsock1Data_PeerClosed(const QString &reason)
     ArrivalBusy = false;
     emit LinkStatus(QString());
     Post("Ethernet connection lost: " + reason);
+    DropWaitingAnswers();
     if (!ReconnectOn)
         return;
     Retrying = "Reconnecting to " + EthernetPeer();
@@ -597,6 +620,7 @@ void Session::CloseEthernet()
     Post("Ethernet connection closed.");
     EthernetUp = false;
     ArrivalBusy = false;
+    DropWaitingAnswers();
 }
 
 // ---- Log file -------------------------------------------------------------------

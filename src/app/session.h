@@ -5,11 +5,13 @@
 #include <QString>
 #include <memory>
 
+#include "app/answerqueue.h"
 #include "app/reconnect.h"
 #include "datapipe/pipeio.h"
 #include "datapipe/serialdriver.h"
 #include "datapipe/serialidentity.h"
 #include "display/logfile.h"
+#include "protocol/answerrules.h"
 #include "protocol/matchpacket.h"
 #include "protocol/packetassembler.h"
 #include "script/scripthost.h"
@@ -20,8 +22,8 @@ class PulseClock;
 class SocketControl;
 
 // One run of the program, without any window: the link to the device and its
-// service timer, the key byte, inbound framing and the match reply, the script
-// runner and the log. Requests come in through the methods; everything there is
+// service timer, the key byte, inbound framing, the match reply and the answers, the
+// script runner and the log. Requests come in through the methods; everything there is
 // to show goes out through the signals. Every request and event handler leaves
 // the log on disk complete when it returns.
 class Session : public QObject, private ScriptHost {
@@ -40,6 +42,8 @@ public:
     void SetCommandText(const QString &text);
     void SetMatchText(const QString &text);
     void SetScriptDelayText(const QString &text);
+    // The answer rules, in the order they are tried; AnswerProblems tells which never answer.
+    void SetAnswers(const QList<AnswerRule> &rules);
 
     // Links. ConfigureComms closes whatever is open; false when a busy handler refused.
     bool ConfigureComms();
@@ -48,6 +52,8 @@ public:
 
     // Traffic.
     void SendCommand();
+    // A saved command, sent as SendCommand sends the box's text; the box keeps its own.
+    void SendSavedCommand(const QString &text);
     void CommFlush();
     void SendBreak();
     void UpdateKeyByte(const QString &typed);
@@ -102,6 +108,8 @@ signals:
     void ScriptStatus(const QString &text);
     void ScriptPath(const QString &path);
     void LogStatus(const QString &text); // empty while no log is open
+    // For each answer rule, why it never answers, or an empty text.
+    void AnswerProblems(const QStringList &problems);
 
 private:
     void Post(const QString &line);
@@ -110,7 +118,8 @@ private:
     void Write(const QString &line, bool wrap, const QString &stamp, const QString &delay);
     QString Stamp(const QTime &time) const;
     bool SendBytes(const QByteArray &bytes);
-    void SendCommandText();
+    void SendCommandText(const QString &text, bool fromBox);
+    void DropWaitingAnswers();
     void ShowPartial(bool present);
     void FlushHeldPacket();
     void StartServiceTimer();
@@ -177,6 +186,8 @@ private:
     bool PartialShown = false;
     QString Command;
     MatchPacket Match;
+    AnswerRules Answers;
+    AnswerQueue WaitingAnswers{this};
     QString DelayText;
     bool Timestamps = false;
     QElapsedTimer SinceCommand; // since the last command was handed to the link

@@ -10,7 +10,9 @@ const char Description[] =
     "Quillon: a hex terminal for automotive network interface devices. Commands typed as\n"
     "hex byte text go out over a serial port or one TCP connection; every packet the\n"
     "device sends back shows in the traffic window. No option is needed: the window\n"
-    "opens with every setting at its default, and settings last for the run only.\n"
+    "opens with every setting at its default, and settings last for the run only unless\n"
+    "saved in a bench file (File > Save Bench File As...). FILE, a bench file (.qbench),\n"
+    "puts its settings in place at start; the link opens with \"Initialize\".\n"
     "\n"
     "Qt's window options (-platform NAME, -style NAME, -display DISPLAY, -reverse) are\n"
     "passed to Qt. See also: quillon-run(1), quillon-device(1).";
@@ -39,8 +41,7 @@ int ParseStartOptions(const QStringList &arguments, StartOptions *options)
     QCommandLineOption reverse("reverse");
     reverse.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(reverse);
-    parser.addPositionalArgument("FILE", "A bench file to open at start (not read yet: every setting starts at its default).",
-                                 "[FILE]");
+    parser.addPositionalArgument("FILE", "A bench file (.qbench) to open at start.", "[FILE]");
 
     const bool parsed = parser.parse(arguments);
     if (parsed && (parser.isSet(help) || parser.isSet("help-all"))) {

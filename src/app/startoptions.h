@@ -4,7 +4,7 @@
 
 // What quillon was started with.
 struct StartOptions {
-    QString BenchFile; // the one FILE argument; nothing reads it yet
+    QString BenchFile; // the one FILE argument: a bench file to open at start
 };
 
 // Parses quillon's arguments without any application object, so that --help and

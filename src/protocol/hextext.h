@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+// The OutBound Command holds at most this many bytes; longer commands are refused whole.
+constexpr int CommandCapacity = 260;
+
 // A byte as the traffic window shows it: two upper-case hex digits and one space ("0A ").
 QString ByteText(int byte);
 void AppendByteText(QString &line, int byte);

@@ -1,4 +1,5 @@
 #include "run/runner.h"
+#include "app/benchfile.h"
 #include "datapipe/serialresult.h"
 #include "display/safeopen.h"
 #include "display/trafficwrap.h"
@@ -15,13 +16,18 @@ const char Usage[] =
     "Usage: quillon-run (--tcp HOST:PORT | --serial DEVICE [--speed BAUD]) [--key HEX] [--delay N]\n"
     "                   [--match PACKET --reply COMMAND] [--log FILE] [--timestamps] [--wait MS]\n"
     "                   [--timeout S] [--expect FILE] [--record] [--junit FILE]\n"
-    "                   [--reconnect] SCRIPT.dwn...\n";
+    "                   [--reconnect] [--bench FILE] SCRIPT.dwn...\n";
 
 const char Description[] =
     "Runs script files against the device without any window, as the main window's\n"
     "\"Send Script File\" does: the same pacing, ECHO lines and log markers, the match packet\n"
     "answered with the reply, the same log file. Opens the log, then the link, then runs the\n"
     "scripts one after the other on that link, starting as soon as it is up.\n"
+    "\n"
+    "--bench FILE takes the link, key, delay, match packet and its reply, the answers and\n"
+    "Reconnect When Lost from a bench file (.qbench) as the window has them once it is\n"
+    "opened; any option given overrides the file's setting, and --tcp or --serial may be\n"
+    "left out.\n"
     "\n"
     "stdout: each traffic line the window would show, whole (not wrapped at 19 bytes), one\n"
     "per line, as the log has it; with --timestamps the time in front and an inbound\n"
@@ -39,8 +45,9 @@ const char Description[] =
     "Exit codes: 0 every script completed and matched its expected transcript; 1 a script\n"
     "failed: it did not open, its transcript differed, the link failed (connection failed\n"
     "or lost, serial port not opened or lost), the log did not open, or --timeout passed;\n"
-    "2 usage error. With --reconnect a link lost once it was up is opened again and the\n"
-    "script goes on; --timeout still bounds the whole run, the waits included.\n"
+    "2 usage error, or a --bench file that does not read. With --reconnect a link lost once\n"
+    "it was up is opened again and the script goes on; --timeout still bounds the whole\n"
+    "run, the waits included.\n"
     "A failing run's stderr, beside the Debug lines:\n"
     "  quillon-run: b.dwn: line 3 of the transcript differs from line 3 of b.expect\n"
     "    expected: \"--> 11 02 04 06 \"\n"
@@ -75,6 +82,26 @@ QString ScriptOpenError(const QString &path)
 
 // The script counts at most 32767 ticks, a fifth of the delay number each.
 constexpr int MaxDelay = 32767 * 5;
+
+// The settings the window has once the bench file is opened that a run uses.
+void UseBench(const Bench &bench, RunOptions *o)
+{
+    o->serial = bench.transport == "serial";
+    if (!o->serial) {
+        o->host = bench.address;
+        o->port = quint16(bench.port);
+    } else {
+        o->device = bench.device;
+        o->comPort = bench.com;
+        o->comSpeed = qint16(LineSpeeds().indexOf(bench.speed) + 1);
+    }
+    o->key = bench.key;
+    o->delay = QString::number(bench.scriptDelay);
+    o->match = bench.match;
+    o->reply = bench.command;
+    o->answers = bench.answers;
+    o->reconnect = bench.reconnect;
+}
 
 // A whole number from low to high, or -1.
 int Number(const QString &text, int low, int high)
@@ -114,6 +141,7 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
                   "failure and its traffic lines.", "FILE"},
         {"reconnect", "A link lost while up is opened again, as Bench > Reconnect When Lost: the script "
                       "waits and goes on once it is back."},
+        {"bench", "Take the settings from this bench file; options given override them.", "FILE"},
     });
     parser.addPositionalArgument("SCRIPT.dwn...", "The script files to run, one after the other.");
     if (!parser.parse(arguments))
@@ -136,9 +164,21 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         return UsageError("--expect goes with one script");
     o->record = parser.isSet("record");
     o->junit = parser.value("junit");
-    if (parser.isSet("tcp") == parser.isSet("serial"))
+    const bool bench = parser.isSet("bench");
+    if (bench) {
+        const BenchRead read = ReadBenchFile(parser.value("bench"));
+        if (!read.error.isEmpty()) {
+            Print(stderr, "quillon-run: bench file not opened: " + parser.value("bench") + ": " + read.error);
+            return 2;
+        }
+        for (const QString &field : read.ignored)
+            Print(stderr, "Bench file: unknown field \"" + field + "\" ignored.");
+        UseBench(read.bench, o);
+    }
+    const bool tcp = parser.isSet("tcp"), serial = parser.isSet("serial");
+    if ((tcp && serial) || (!tcp && !serial && !bench))
         return UsageError("give --tcp HOST:PORT or --serial DEVICE");
-    if (parser.isSet("tcp")) {
+    if (tcp) {
         const QString where = parser.value("tcp");
         const int colon = int(where.lastIndexOf(':'));
         o->host = where.left(qMax(colon, 0));
@@ -148,16 +188,18 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         if (colon < 0 || o->host.isEmpty() || port < 0)
             return UsageError("--tcp takes HOST:PORT, e.g. 127.0.0.1:10001");
         o->port = quint16(port);
-        if (parser.isSet("speed"))
-            return UsageError("--speed goes with --serial");
-    } else {
+        o->serial = false;
+    } else if (serial) {
+        o->serial = true;
         o->device = parser.value("serial");
-        if (parser.isSet("speed")) {
-            const QList<int> speeds{9600, 19200, 38400, 57600, 115200};
-            o->comSpeed = qint16(speeds.indexOf(Number(parser.value("speed"), 1, 115200)) + 1);
-            if (o->comSpeed == 0)
-                return UsageError("--speed takes 9600, 19200, 38400, 57600 or 115200");
-        }
+        o->comPort = 1;
+    }
+    if (!o->serial && parser.isSet("speed"))
+        return UsageError("--speed goes with --serial");
+    if (parser.isSet("speed")) {
+        o->comSpeed = qint16(LineSpeeds().indexOf(Number(parser.value("speed"), 1, 115200)) + 1);
+        if (o->comSpeed == 0)
+            return UsageError("--speed takes 9600, 19200, 38400, 57600 or 115200");
     }
     if (parser.isSet("key")) {
         o->key = parser.value("key");
@@ -166,16 +208,20 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
         if (!ok || o->key.size() > 2)
             return UsageError("--key takes one byte in hex, e.g. 5A");
     }
-    o->delay = parser.value("delay");
+    if (parser.isSet("delay"))
+        o->delay = parser.value("delay");
     if (Number(o->delay, 0, MaxDelay) < 0)
         return UsageError(QString("--delay takes a number from 0 to %1").arg(MaxDelay));
-    if (parser.isSet("match") != parser.isSet("reply"))
+    if (!bench && parser.isSet("match") != parser.isSet("reply"))
         return UsageError("--match and --reply go together");
-    o->match = parser.value("match");
-    o->reply = parser.value("reply");
+    if (parser.isSet("match"))
+        o->match = parser.value("match");
+    if (parser.isSet("reply"))
+        o->reply = parser.value("reply");
     o->log = parser.value("log");
     o->timestamps = parser.isSet("timestamps");
-    o->reconnect = parser.isSet("reconnect");
+    if (parser.isSet("reconnect"))
+        o->reconnect = true;
     o->waitMs = parser.isSet("wait") ? Number(parser.value("wait"), 0, 86400000) : o->delay.toInt();
     if (o->waitMs < 0)
         return UsageError("--wait takes milliseconds");
@@ -201,6 +247,12 @@ Runner::Runner(const RunOptions &options, QObject *parent)
                 if (Current >= 0 && Current < Results.size())
                     Results[Current].transcript << line;
             });
+    connect(&Run, &Session::AnswerProblems, this, [](const QStringList &problems) {
+        for (qsizetype i = 0; i < problems.size(); ++i) {
+            if (!problems[i].isEmpty())
+                Print(stderr, QString("quillon-run: answer %1 never answers: %2").arg(i + 1).arg(problems[i]));
+        }
+    });
     connect(&Run, &Session::ScriptStatus, this, &Runner::ScriptStatusChanged);
     connect(&Run, &Session::LinkStatus, this, &Runner::LinkStatusChanged);
     connect(&Run, &Session::LogStatus, this, [this](const QString &text) {
@@ -228,6 +280,7 @@ void Runner::Start()
     if (!Options.key.isEmpty())
         Run.UpdateKeyByte(Options.key);
     Run.SetTimestamps(Options.timestamps);
+    Run.SetAnswers(Options.answers);
     Run.SetReconnect(Options.reconnect);
     if (Options.timeoutS > 0)
         QTimer::singleShot(Options.timeoutS * 1000LL, this,
@@ -249,15 +302,16 @@ void Runner::Start()
         if (!Run.LogActive())
             return Stop("cannot open log " + Files.Name + ": " + Run.LogError());
     }
-    if (!Options.device.isEmpty()) {
-        Driver.SetPortDevice(1, Options.device);
+    if (Options.serial) {
+        if (!Options.device.isEmpty())
+            Driver.SetPortDevice(Options.comPort, Options.device);
         Run.SetDataPipe(1);
-        Run.SetComPort(1);
+        Run.SetComPort(Options.comPort);
         Run.SetComSpeed(Options.comSpeed);
         Run.InitComPort();
         if (!Run.ComPortOpen())
             return Stop(QString("cannot open serial device %1: %2 (code %3)")
-                            .arg(Options.device, SerialResult::Meaning(Run.PipeResult()))
+                            .arg(Driver.PortDevice(Options.comPort), SerialResult::Meaning(Run.PipeResult()))
                             .arg(Run.PipeResult()));
     } else {
         Run.SetDataPipe(2);

@@ -13,13 +13,16 @@
 
 // What quillon-run was asked to do.
 struct RunOptions {
+    bool serial = false;
     QString host;          // TCP: the device's address and port
     quint16 port = 0;
-    QString device;        // serial: the device COM1 opens, at comSpeed (1..5)
+    QString device;        // serial: the device COM number comPort opens (empty: the port found), at comSpeed (1..5)
+    int comPort = 1;
     qint16 comSpeed = 2;
     QString key;           // key byte text; empty leaves the key at 00
     QString delay = "1000"; // the script delay box
     QString match, reply;  // the match packet and the command that answers it
+    QList<AnswerRule> answers;
     QString log;           // log file; empty for none
     bool timestamps = false;
     int waitMs = 1000;     // after the script completes

@@ -1,15 +1,19 @@
 #include "windows/form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
 
+#include "app/filedialog.h"
 #include "app/session.h"
 #include "display/trafficwrap.h"
+#include "windows/answerswindow.h"
 #include "windows/clientarea.h"
+#include "windows/commandswindow.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/frmabout.h"
@@ -27,8 +31,9 @@ QFont TrafficFont(QFont font)
 }
 }
 
-Form1::Form1(Session &session, PortTable *ports)
-    : Run(session), List1(new QListWidget), List2(new QListWidget), TrafficWindow(List1), DebugWindow(List2)
+Form1::Form1(Session &session, PortTable *ports, FileDialog &files)
+    : Run(session), List1(new QListWidget), List2(new QListWidget), TrafficWindow(List1), DebugWindow(List2),
+      Files(files), Answers(new AnswersWindow(this)), Saved(new CommandsWindow(this))
 {
     setObjectName("Form1");
     setWindowTitle("Quillon");
@@ -89,33 +94,61 @@ void Form1::ShowSession()
     Text5->installEventFilter(this);
     connect(MatchMsg, &QLineEdit::textChanged, &Run, &Session::SetMatchText);
     connect(Text7, &QLineEdit::textChanged, &Run, &Session::SetScriptDelayText);
+    connect(Answers, &AnswersWindow::RulesChanged, &Run, &Session::SetAnswers);
+    connect(&Run, &Session::AnswerProblems, Answers, &AnswersWindow::ShowProblems);
+    connect(Saved, &CommandsWindow::SendRequested, this, &Form1::SendSaved);
 }
 
 void Form1::BuildMenus()
 {
     QMenu *fileMenu = menuBar()->addMenu("&File");
     fileMenu->setObjectName("FileMenu");
+    const std::tuple<const char *, const char *, void (Form1::*)()> benchFile[] = {
+        {"&Open Bench File…", "OpenBenchFile", &Form1::OpenBenchFile_Click},
+        {"&Save Bench File", "SaveBenchFile", &Form1::SaveBenchFile_Click},
+        {"Save Bench File &As…", "SaveBenchFileAs", &Form1::SaveBenchFileAs_Click}};
+    for (const auto &[caption, name, handler] : benchFile) {
+        QAction *action = fileMenu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, handler);
+    }
+    SaveBenchFile = fileMenu->findChild<QAction *>("SaveBenchFile");
+    SaveBenchFile->setEnabled(false); // until a bench file is open
+    fileMenu->addSeparator();
     QAction *exitApp = fileMenu->addAction("E&xit");
     exitApp->setObjectName("ExitApp");
     connect(exitApp, &QAction::triggered, this, &Form1::ExitApp_Click);
 
     QMenu *viewMenu = menuBar()->addMenu("&View");
     viewMenu->setObjectName("ViewMenu");
-    QAction *timestamps = viewMenu->addAction("&Timestamps");
-    timestamps->setObjectName("ViewTimestamps");
-    timestamps->setCheckable(true);
-    connect(timestamps, &QAction::toggled, &Run, &Session::SetTimestamps);
-    connect(timestamps, &QAction::toggled, this, [this](bool on) {
+    ViewTimestamps = viewMenu->addAction("&Timestamps");
+    ViewTimestamps->setObjectName("ViewTimestamps");
+    ViewTimestamps->setCheckable(true);
+    connect(ViewTimestamps, &QAction::toggled, &Run, &Session::SetTimestamps);
+    connect(ViewTimestamps, &QAction::toggled, this, [this](bool on) {
         if (on)
             FitStampedRow();
     });
 
+    // The bench's own tools, each in a window of its own, and its link kept up.
     QMenu *benchMenu = menuBar()->addMenu("&Bench");
     benchMenu->setObjectName("BenchMenu");
-    QAction *reconnect = benchMenu->addAction("&Reconnect When Lost");
-    reconnect->setObjectName("BenchReconnect");
-    reconnect->setCheckable(true);
-    connect(reconnect, &QAction::toggled, &Run, &Session::SetReconnect);
+    const std::tuple<const char *, const char *, QDialog *> windows[] = {
+        {"&Answers…", "BenchAnswers", Answers}, {"&Commands…", "BenchCommands", Saved}};
+    for (const auto &[caption, name, window] : windows) {
+        QAction *action = benchMenu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, window, [window = window] {
+            window->show();
+            window->raise();
+            window->activateWindow();
+        });
+    }
+    benchMenu->addSeparator();
+    BenchReconnect = benchMenu->addAction("&Reconnect When Lost");
+    BenchReconnect->setObjectName("BenchReconnect");
+    BenchReconnect->setCheckable(true);
+    connect(BenchReconnect, &QAction::toggled, &Run, &Session::SetReconnect);
 
     QMenu *helpMenu = menuBar()->addMenu("&Help");
     helpMenu->setObjectName("menuHelp");
@@ -192,6 +225,11 @@ void Form1::BuildControls()
             (focused ? focused : SendCommand)->click();
         });
     }
+    // Ctrl+1 … Ctrl+9 send the first nine saved commands.
+    for (int i = 0; i < 9; ++i) {
+        connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this), &QShortcut::activated, this,
+                [this, i] { SendSavedAt(i); });
+    }
 }
 
 void Form1::InitVariables()
@@ -200,12 +238,9 @@ void Form1::InitVariables()
     Text1->setText("----");
     for (QLineEdit *box : {Text2, Text3, Text5, Text6, Text8})
         box->clear();
-    Text7->setText("1000");
-    MatchMsg->setText("05 00 68 6A F1 3F");
-    for (QLineEdit *box : {Text2, Text3, Text5, Text6, Text7, Text8, MatchMsg})
+    ShowBench(Bench()); // every setting a bench file holds, at its start-up default
+    for (QLineEdit *box : {Text2, Text3, Text6, Text8})
         box->end(false);
-    Config->SelectOptions(1, 2, 1);
-    Config->SetAddress("192.168.1.70", 10001);
     CommFlush->setEnabled(false);
     CloseLogFile->setEnabled(false);
     TrafficWindow.Clear();
@@ -240,6 +275,22 @@ void Form1::SendCommand_Click()
     History.Add(Text5->text());
     Text5->selectAll();
     Text5->setFocus();
+}
+
+// A saved command goes out as the box's does and is remembered as it is.
+void Form1::SendSaved(const QString &command)
+{
+    Run.SendSavedCommand(command);
+    History.Add(command);
+}
+
+void Form1::SendSavedAt(int index)
+{
+    const QList<SavedCommand> saved = Saved->Commands();
+    if (index < saved.size())
+        SendSaved(saved[index].command);
+    else
+        PostMsg2(QString("No saved command %1: \"Bench\" > \"Commands…\" adds it.").arg(index + 1));
 }
 
 // An automatic reply leaves the keyboard where it is: only the text changes.
@@ -307,6 +358,92 @@ void Form1::ExitApp_Click() { close(); }
 void Form1::AbortProgram_Click() { close(); }
 void Form1::menuHelpAbout_Click() { About = ShowAboutBox(About); }
 
+// ---- Bench files ----------------------------------------------------------------
+
+void Form1::OpenBenchFile_Click()
+{
+    QString name;
+    if (!Files.Ask({"Open Bench File", "*.qbench", "Bench Files (*.qbench)", "qbench", QDir::currentPath()}, &name))
+        PostMsg2("Bench file cancelled.");
+    else if (name.isEmpty())
+        PostMsg2("No Bench file specified.");
+    else
+        OpenBench(name);
+}
+
+void Form1::OpenBench(const QString &path)
+{
+    const BenchRead read = ReadBenchFile(path);
+    if (!read.error.isEmpty())
+        return PostMsg2("Bench file not opened: " + path + ": " + read.error);
+    // New link settings never change a link that is open: it is closed as "Configure Comms" does.
+    if (!Run.ConfigureComms())
+        return;
+    ShowBench(read.bench);
+    BenchPath = path;
+    SaveBenchFile->setEnabled(true);
+    PostMsg2("Bench file opened: " + path + "; \"Initialize\" opens its link.");
+    for (const QString &field : read.ignored)
+        PostMsg2("Bench file: unknown field \"" + field + "\" ignored.");
+}
+
+void Form1::ShowBench(const Bench &bench)
+{
+    Config->ShowLink(bench);
+    Run.UpdateKeyByte(bench.key);
+    MatchMsg->setText(bench.match);
+    Text5->setText(bench.command);
+    Text7->setText(QString::number(bench.scriptDelay));
+    for (QLineEdit *box : {MatchMsg, Text5, Text7})
+        box->end(false);
+    ViewTimestamps->setChecked(bench.timestamps);
+    BenchReconnect->setChecked(bench.reconnect);
+    Answers->SetRules(bench.answers);
+    Saved->SetCommands(bench.commands);
+}
+
+// What the window shows; what the session was told is the same.
+Bench Form1::CurrentBench() const
+{
+    Bench bench;
+    Config->TakeLink(bench);
+    bench.key = KeyByteText->text();
+    bench.match = MatchMsg->text();
+    bench.command = Text5->text();
+    bool number = false;
+    bench.scriptDelay = Text7->text().trimmed().toInt(&number);
+    if (!number)
+        bench.scriptDelay = -1; // refused with the field's rule
+    bench.timestamps = ViewTimestamps->isChecked();
+    bench.reconnect = BenchReconnect->isChecked();
+    bench.answers = Answers->Rules();
+    bench.commands = Saved->Commands();
+    return bench;
+}
+
+void Form1::SaveBenchFile_Click() { SaveBench(BenchPath); }
+
+void Form1::SaveBenchFileAs_Click()
+{
+    QString name;
+    const QString initial = BenchPath.isEmpty() ? "bench.qbench" : BenchPath;
+    if (!Files.Ask({"Save Bench File As", initial, "Bench Files (*.qbench)", "qbench", QDir::currentPath(), true}, &name))
+        PostMsg2("Bench file cancelled.");
+    else if (name.isEmpty())
+        PostMsg2("No Bench file specified.");
+    else
+        SaveBench(name);
+}
+
+void Form1::SaveBench(const QString &path)
+{
+    if (const QString error = WriteBenchFile(path, CurrentBench()); !error.isEmpty())
+        return PostMsg2("Bench file not saved: " + path + ": " + error);
+    BenchPath = path;
+    SaveBenchFile->setEnabled(true);
+    PostMsg2("Bench file saved: " + path);
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     if (!Run.QueryUnload()) {
@@ -316,7 +453,8 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
     // Hidden, not closed: closing a shown Form2 would press its "Cancel" and post a line.
     Config->hide();
-    for (QWidget *window : {static_cast<QWidget *>(KeyForm), static_cast<QWidget *>(About.data())}) {
+    for (QWidget *window : {static_cast<QWidget *>(KeyForm), static_cast<QWidget *>(About.data()),
+                            static_cast<QWidget *>(Answers), static_cast<QWidget *>(Saved)}) {
         if (window)
             window->close();
     }

@@ -5,10 +5,14 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "app/benchfile.h"
 #include "app/commandhistory.h"
 #include "windows/frmabout.h"
 #include "windows/linewindow.h"
 
+class AnswersWindow;
+class CommandsWindow;
+class FileDialog;
 class Form2;
 class Form3;
 class PortTable;
@@ -21,8 +25,9 @@ class Form1 : public QMainWindow {
     Session &Run;
 
 public:
-    // ports: the serial driver's port table, if it has one, for the configuration dialog.
-    Form1(Session &session, PortTable *ports);
+    // ports: the serial driver's port table, if it has one, for the configuration dialog;
+    // files: the file dialog bench files are chosen in.
+    Form1(Session &session, PortTable *ports, FileDialog &files);
 
     // Every control back to its start-up text, and the session to its defaults.
     void InitVariables();
@@ -45,10 +50,18 @@ public:
     void ExitApp_Click();
     void AbortProgram_Click();
     void menuHelpAbout_Click();
+    void OpenBenchFile_Click();
+    void SaveBenchFile_Click();
+    void SaveBenchFileAs_Click();
+
+    // Puts every setting of the bench file in place, or says why not; opens no link.
+    void OpenBench(const QString &path);
 
     Form2 *ConfigDialog() const { return Config; }
     Form3 *KeyDialog();
     frmAbout *AboutBox() const { return About; }
+    AnswersWindow *AnswersDialog() const { return Answers; }
+    CommandsWindow *CommandsDialog() const { return Saved; }
 
     // Controls, with the object names they are found by.
     QListWidget *List1;
@@ -80,6 +93,11 @@ private:
     void ShowSession();
     void ShowCommandText(const QString &text);
     void FitStampedRow();
+    void ShowBench(const Bench &bench);
+    Bench CurrentBench() const;
+    void SaveBench(const QString &path);
+    void SendSaved(const QString &command);
+    void SendSavedAt(int index);
 
     CommandHistory History;
     LineWindow TrafficWindow;
@@ -87,4 +105,9 @@ private:
     Form2 *Config = nullptr;
     Form3 *KeyForm = nullptr;
     QPointer<frmAbout> About;
+    FileDialog &Files;
+    AnswersWindow *Answers;
+    CommandsWindow *Saved;
+    QAction *ViewTimestamps = nullptr, *BenchReconnect = nullptr, *SaveBenchFile = nullptr;
+    QString BenchPath; // the bench file opened or saved last
 };

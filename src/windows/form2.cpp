@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 
+#include "app/benchfile.h"
 #include "datapipe/serialdriver.h"
 #include "windows/twips.h"
 
@@ -43,6 +44,7 @@ Form2::Form2(QWidget *parent, PortTable *ports) : QDialog(parent, Qt::Dialog), P
         ComxDevice[i] = Place(new QLineEdit, Frame1, QString("ComxDevice%1").arg(i),
                               TwipsRect(1095, 360 * i - 15, DeviceWidth, 285), QString("COM%1 device").arg(i));
         ComxDevice[i]->setEnabled(Ports != nullptr);
+        connect(ComxDevice[i], &QLineEdit::textEdited, this, [this, i](const QString &text) { Typed[i] = text.trimmed(); });
     }
     Frame2 = Place(new QGroupBox("Baud Rate"), this, "Frame2", TwipsRect(4080 + DeviceWidth, 840, 1095 + SpeedExtra, 2175));
     const char *speeds[] = {"", "9.6 k", "19.2 k", "38.4 k", "57.6 k", "115.2 k"};
@@ -106,6 +108,30 @@ void Form2::SetAddress(const QString &address, qint32 port)
     PortNumber->setText(QString::number(port));
 }
 
+void Form2::ShowLink(const Bench &bench)
+{
+    SelectOptions(bench.com, int(LineSpeeds().indexOf(bench.speed)) + 1, bench.transport == "ethernet" ? 2 : 1);
+    SetAddress(bench.address, bench.port);
+    Typed[bench.com] = bench.device;
+    if (Ports) {
+        Ports->SetPortDevice(bench.com, bench.device);
+        ShowDevices();
+    }
+}
+
+void Form2::TakeLink(Bench &bench) const
+{
+    const auto selected = [](QRadioButton *const *options, int count) {
+        return int(std::find_if(options + 1, options + count + 1, [](QRadioButton *o) { return o->isChecked(); }) - options);
+    };
+    bench.transport = DataPipe == 2 ? "ethernet" : "serial";
+    bench.address = IPAddress->text();
+    bench.port = PortNumber->text().trimmed().toInt(); // 0, refused, when it holds no number
+    bench.com = selected(ComxBtn, 8);
+    bench.device = Typed[bench.com];
+    bench.speed = LineSpeeds().value(selected(ComBaudBtn, 5) - 1);
+}
+
 void Form2::ComxBtn_Click(qint16 Index) { emit ComPortSelected(Index); }
 
 void Form2::ComBaudBtn_Click(qint16 Index) { emit ComSpeedSelected(Index); }
@@ -165,11 +191,18 @@ void Form2::reject() { Cancel1_Click(); }
 // Shows the device each COM number opens now; adapters may come and go between showings.
 void Form2::showEvent(QShowEvent *event)
 {
-    if (Ports) {
-        for (int i = 1; i <= 8; ++i) {
-            const QString device = Ports->PortDevice(i);
-            ComxDevice[i]->setText(device.isEmpty() ? NonePresent : device);
-        }
-    }
+    ShowDevices();
     QDialog::showEvent(event);
+}
+
+void Form2::ShowDevices()
+{
+    if (!Ports)
+        return;
+    for (int i = 1; i <= 8; ++i) {
+        const QString device = Ports->PortDevice(i);
+        ComxDevice[i]->setText(device.isEmpty() ? NonePresent : device);
+        if (device != Typed[i]) // typed, then cancelled: the table never took it
+            Typed[i].clear();
+    }
 }

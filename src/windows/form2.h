@@ -7,6 +7,7 @@
 #include <QRadioButton>
 
 class PortTable;
+struct Bench;
 
 // "COM Port Parameters": the user picks the transport, port, speed, address and
 // port number here. Each option reports its choice at once; "Initialize" asks for
@@ -19,6 +20,9 @@ public:
     // Selects the three options from code, reporting them as a click does.
     void SelectOptions(int comPort, int comSpeed, int dataPipe);
     void SetAddress(const QString &address, qint32 port);
+    // The link's settings as a bench file holds them.
+    void ShowLink(const Bench &bench);
+    void TakeLink(Bench &bench) const;
 
     void ComxBtn_Click(qint16 Index);
     void ComBaudBtn_Click(qint16 Index);
@@ -49,7 +53,9 @@ protected:
 
 private:
     QButtonGroup *Options(QRadioButton *const *buttons, int count);
+    void ShowDevices();
 
     PortTable *Ports;
     qint16 DataPipe = 1;
+    QString Typed[9]; // a device typed for each COM number (or set by a bench file) that the table holds
 };

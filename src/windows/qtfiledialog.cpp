@@ -7,7 +7,7 @@ bool QtFileDialog::Ask(const FileRequest &request, QString *name)
 {
     QFileDialog dialog(QApplication::activeWindow(), request.title, request.folder, request.filter);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.selectFile(request.initialName);
     if (dialog.exec() != QDialog::Accepted)

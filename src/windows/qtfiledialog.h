@@ -1,7 +1,7 @@
 #pragma once
 #include "app/filedialog.h"
 
-// The platform's file-open dialog. A name that does not exist yet may be typed,
+// The platform's file dialog. A name that does not exist yet may be typed,
 // since log files are created on first use.
 class QtFileDialog : public FileDialog {
 public:

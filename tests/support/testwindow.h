@@ -1,4 +1,5 @@
 #pragma once
+#include <QMenuBar>
 #include <QtTest>
 
 #include "app/session.h"
@@ -43,7 +44,7 @@ template <typename Driver, typename Socket> struct WindowOver {
     Socket socket;
     FakeFileDialog files;
     Session session{driver, socket, files};
-    Form1 form{session, dynamic_cast<PortTable *>(&driver)};
+    Form1 form{session, dynamic_cast<PortTable *>(&driver), files};
 
     WindowOver()
     {
@@ -54,6 +55,16 @@ template <typename Driver, typename Socket> struct WindowOver {
     template <typename Widget = QWidget> Widget *Find(const QString &name) { return form.findChild<Widget *>(name); }
     // Presses a button of the main window or of one of its dialogs.
     void Press(const QString &name) { ClickOn(Find<QAbstractButton>(name)); }
+    // Chooses a menu's entry with the mouse, e.g. Choose("BenchMenu", "BenchAnswers").
+    void Choose(const QString &menuName, const QString &actionName)
+    {
+        QMenu *menu = Find<QMenu>(menuName);
+        QMenuBar *bar = form.menuBar();
+        QVERIFY2(menu && Reach(bar), qPrintable("no menu " + menuName));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(Find<QAction>(actionName)).center());
+    }
 
     QStringList Rows(const QListWidget *list)
     {
