@@ -132,8 +132,11 @@ private slots:
         auto *serial = Driver->findChild<QSerialPort *>();
         QVERIFY(serial);
         const QByteArray bytes = "the last bytes before the plug came out";
+        int notices = 0;
+        Driver->BytesArrived = [&notices] { ++notices; };
         QVERIFY(Line.Write(bytes));
         QTRY_COMPARE(serial->bytesAvailable(), bytes.size()); // received, none taken yet
+        QTRY_VERIFY(notices > 0);
         Line.CloseMaster();
         QTRY_VERIFY(!serial->isOpen()); // else Qt spins on the dead line
         QCOMPARE(Driver->PutByte(1, 0), PortLost);

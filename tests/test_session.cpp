@@ -108,6 +108,8 @@ struct Run {
                 {"lost", [&] { socket.RaisePeerClosed(arg); }},
                 {"answer", [&] { driver.Script[arg.section(' ', 0, 0)] << arg.section(' ', 1).toInt(); }},
                 {"tick", [&] { driver.Inbound += Hex(arg), s.tmr1_Timer(10); }},
+                {"bytes", [&] { driver.Arrive(Hex(arg)); }},
+                {"drained", [&] { QTRY_VERIFY(driver.Inbound.isEmpty()); }},
                 {"arrive", [&] { socket.Arrive(Hex(arg.section(' ', 0, 0)), arg.contains(' ') ? arg.section(' ', 1).toLongLong() : -1); }},
                 {"send", [&] { s.SetCommandText(arg), s.SendCommand(); }},
                 {"command", [&] { s.SetCommandText(arg); }},
@@ -224,6 +226,9 @@ private slots:
         const QString packet = "1200f7" + QString(494, '0'); // 250 bytes
         QTest::newRow("at 115.2 kbaud a tick takes what the line carries in two") << "speed 5; serial; mark; tick " + packet + "; state"
             << "P:1|state: com timer in 19";
+        QTest::newRow("serial bytes framed as they arrive, a bounded hand-over, the rest at once")
+            << "speed 4; serial; mark; bytes " + packet + "; state; drained; state"
+            << "P:1|state: com timer in 134|T:--> 12 00 F7 " + QString("00 ").repeated(247) + "|P:0|state: com timer";
         QTest::newRow("at 57.6 kbaud too") << "speed 4; serial; mark; tick " + packet + "; state" << "P:1|state: com timer in 134";
 
         const QString wrong = "  DataPipe value wrong.";

@@ -143,7 +143,7 @@ Pty::~Pty()
 }
 }
 
-FloodBlock::FloodBlock(int size)
+FloodBlock::FloodBlock(int size, bool small)
 {
     quint32 state = 2463534242u; // xorshift: the same flood every run
     const auto next = [&state] {
@@ -155,11 +155,15 @@ FloodBlock::FloodBlock(int size)
     while (Wire.size() < size) {
         QByteArray packet;
         int payload = 0;
-        switch (Packets % 4) {
+        const int small20 = int(Packets % 20);
+        switch (small ? (small20 == 0 ? 3 : small20 % 5 == 0 ? 2 : 4) : int(Packets % 4)) {
         case 0: packet.append(char(next() & 0xF0)); break; // low nibble 0: header only
         case 1: packet.append('\x45'); payload = 5; break; // never the match packet
-        case 2: packet.append('\x11').append(next()); payload = quint8(packet.at(1)); break;
-        default: packet.append("\x12\x03\xE8", 3); payload = 1000; break;
+        case 2: payload = small ? 38 : quint8(next()); packet.append('\x11').append(char(payload)); break;
+        case 3: payload = small ? 997 : 1000; packet.append('\x12').append(char(payload >> 8)).append(char(payload)); break;
+        default: // 1 to 6 bytes; a high nibble of 2 to F: never header 11, 12 or the match packet's 05
+            payload = quint8(next()) % 6;
+            packet.append(char((2 + quint8(next()) % 14) << 4 | payload));
         }
         for (int i = 0; i < payload; ++i)
             packet.append(next());

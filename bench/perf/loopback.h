@@ -31,10 +31,12 @@ struct Pty {
 };
 }
 
-// One period of the inbound flood: 1-byte, 6-byte, header 11 and header 12 (1,000-byte
-// payload) packets in turn, whole packets only, so the block can be sent over and over.
+// One period of the inbound flood, whole packets only, so the block can be sent over and
+// over. The bench's first mix: 1-byte, 6-byte, header 11 and header 12 (1,000-byte
+// payload) packets in turn, about 285 bytes a packet. Small: of every 20 packets 16 of
+// 1 to 6 bytes, 3 of 40 and 1 of 1,000, about 60 bytes a packet.
 struct FloodBlock {
-    explicit FloodBlock(int size);
+    FloodBlock(int size, bool small);
     QByteArray Wire; // the bytes the device sends
     QByteArray Log;  // the log lines they must give, CR LF ended
     qint64 Packets = 0;

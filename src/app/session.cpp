@@ -41,6 +41,7 @@ Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files,
       Ports(dynamic_cast<PortTable *>(&driver))
 {
     Log.OnFailure = [this](const QString &line) { LogFailed(line); };
+    Driver.BytesArrived = [this] { SerialBytesArrived(); };
     WaitingAnswers.Send = [this](const QString &reply, bool fromTimer) {
         SendCommandText(reply, false);
         if (fromTimer) // a handler of its own; a packet's handler flushes when it returns
@@ -62,6 +63,7 @@ Session::~Session()
     // Lines still pending reach the file; nobody is left to tell of a failure.
     Log.OnFailure = nullptr;
     Log.Close();
+    Driver.BytesArrived = nullptr;
 }
 
 // ---- Start-up and settings --------------------------------------------------
@@ -179,12 +181,8 @@ void Session::tmr1_Timer(qint32)
     TickBusy = true;
     switch (Pipe.DataPipe) {
     case 1:
-        ProcessInbound();
-        if (ComOpen && Pipe.PipeResult == SerialResult::PortLost) {
-            SerialPortLost();
-            break;
-        }
-        Script.RunScriptStep();
+        if (ReadSerial())
+            Script.RunScriptStep();
         break;
     case 2:
         Script.RunScriptStep();
@@ -269,9 +267,12 @@ void Session::ProcessInbound()
         }
         if (Inbound.Feed(quint8(byte), post))
             CheckMatchPacket();
-        // A serial tick is bounded; the rest waits in the driver for the next one.
-        if (Pipe.DataPipe == 1 && count >= TickBound)
+        // A serial hand-over is bounded; the rest waits in the driver for the next one,
+        // due at once.
+        if (Pipe.DataPipe == 1 && count >= TickBound) {
+            QMetaObject::invokeMethod(this, &Session::SerialBytesArrived, Qt::QueuedConnection);
             break;
+        }
     }
     if (Inbound.InState != 1)
         ShowPartial(true);
@@ -329,6 +330,29 @@ void Session::UpdateKeyByte(const QString &typed)
 void Session::SendBreak() { Pipe.SendBreak(); }
 
 // ---- Serial port ----------------------------------------------------------------
+
+// Serial bytes are framed as they arrive, as the socket's are, a bounded hand-over at a
+// time: a packet's time is then its arrival's, not the next tick's. The tick reads too,
+// so that nothing waits for long when a notice does not come.
+void Session::SerialBytesArrived()
+{
+    if (Pipe.DataPipe != 1 || !ComOpen || TickBusy || ArrivalBusy)
+        return;
+    ArrivalBusy = true;
+    ReadSerial();
+    ArrivalBusy = false;
+    Log.Flush();
+}
+
+// False when the port was found lost, and closed.
+bool Session::ReadSerial()
+{
+    ProcessInbound();
+    if (!ComOpen || Pipe.PipeResult != SerialResult::PortLost)
+        return true;
+    SerialPortLost();
+    return false;
+}
 
 bool Session::ConfigureComms()
 {

@@ -141,6 +141,8 @@ private:
     void CheckMatchPacket();
     void ExitProgram();
     void LogFailed(const QString &line);
+    void SerialBytesArrived();
+    bool ReadSerial();
     void Winsock1Data_Connect();
     void Winsock1Data_DataArrival(qint64 bytesTotal);
     void Winsock1Data_ConnectFailed(const QString &reason);

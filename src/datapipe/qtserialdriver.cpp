@@ -150,6 +150,12 @@ int QtSerialDriver::InitializePort(int port, int, int, int, int, int, int, int, 
         delete serial;
         return result;
     }
+    // Queued: reading may close a lost port, which must not happen inside the port's
+    // own read notification (see PortError).
+    connect(serial, &QSerialPort::readyRead, this, [this] {
+        if (BytesArrived)
+            BytesArrived();
+    }, Qt::QueuedConnection);
     connect(serial, &QSerialPort::errorOccurred, this,
             [this, slot](QSerialPort::SerialPortError error) { PortError(slot, error); });
     slot->Port = serial;

@@ -7,7 +7,8 @@
 
 // The serial driver layer over QSerialPort, for COM1..COM8. Every port is opened
 // 8N1 without flow control, and received bytes wait in QSerialPort's unbounded
-// buffer, filled by the event loop, until GetByte takes them. When the device goes
+// buffer, filled by the event loop, until GetByte takes them; BytesArrived is called
+// as they come. When the device goes
 // away, the bytes received before are still handed out; only then does the packet
 // call answer PortLost.
 class QtSerialDriver : public QObject, public SerialDriver, public PortTable {

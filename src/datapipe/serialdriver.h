@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 // The serial port's line settings as the driver keeps them. The program writes only
 // the speed code and the four line-format values and never reads the record back.
@@ -18,6 +19,11 @@ struct PortParams {
 class SerialDriver {
 public:
     virtual ~SerialDriver() = default;
+
+    // Called when received bytes are waiting, as they arrive, as the socket control's
+    // DataArrival is raised. A driver may never call it: its bytes are then read on
+    // the service tick alone.
+    std::function<void()> BytesArrived;
 
     virtual int InitializePort(int port, int index, int a, int b, int c, int d,
                                int rxSize, int txSize, int e) = 0;

@@ -8,7 +8,8 @@
 // Calls reads like "PutByte(1,5)" or "ser_rs232_putpacket(1,0,0)" (the last
 // argument is the text passed). A call answers the next value of Script[name],
 // while there is one, else Results[name], else 0. GetByte pops Inbound's bytes
-// (-1 when empty); a PutByte that answers 0 appends its byte to Sent.
+// (-1 when empty); a PutByte that answers 0 appends its byte to Sent. Arrive adds
+// inbound bytes and tells of them, as a port does.
 class FakeSerialDriver : public SerialDriver {
 public:
     QStringList Calls;
@@ -16,6 +17,13 @@ public:
     QHash<QString, QList<int>> Script;
     QByteArray Inbound;
     QByteArray Sent;
+
+    void Arrive(const QByteArray &bytes)
+    {
+        Inbound += bytes;
+        if (BytesArrived)
+            BytesArrived();
+    }
 
     int InitializePort(int port, int index, int a, int b, int c, int d, int rxSize, int txSize, int e) override
     {
