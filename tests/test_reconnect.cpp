@@ -10,6 +10,7 @@
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/serialidentity.h"
 #include "datapipe/tcpsocketcontrol.h"
+#include "fakefiledialog.h"
 #include "fakesocketcontrol.h"
 #include "pseudoterminal.h"
 
@@ -58,7 +59,9 @@ private slots:
 
         QtSerialDriver driver;
         TcpSocketControl socket;
-        Session s(driver, socket);
+        FakeFileDialog files;
+        files.Answers = {log, script};
+        Session s(driver, socket, files);
         QStringList debug, status;
         QString scriptStatus;
         connect(&s, &Session::DebugLine, this, [&](const QString &line) { debug << line; });
@@ -73,8 +76,8 @@ private slots:
         s.InitVariables();
         s.SetReconnect(true);
         s.ReconnectTimer()->SetSecondMs(100); // the gap outlasts the script delay
-        s.SelectLogFile(log);
-        s.SelectScriptFile(script);
+        s.SelectLogFile();
+        s.SelectScriptFile();
         s.SetScriptDelayText("100");
         s.SetDataPipe(2);
         s.InitWinSock("127.0.0.1", port);
@@ -119,7 +122,8 @@ private slots:
         QVERIFY(first.Open() && QFile::link(first.SlavePath(), path));
         QtSerialDriver driver;
         FakeSocketControl socket;
-        Session s(driver, socket);
+        FakeFileDialog files;
+        Session s(driver, socket, files);
         QStringList traffic, status;
         bool partial = false;
         connect(&s, &Session::TrafficLine, this, [&](const QString &line) { traffic << line; });

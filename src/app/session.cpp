@@ -1,7 +1,9 @@
 #include "app/session.h"
 
+#include <QDir>
 #include <QTime>
 
+#include "app/filedialog.h"
 #include "app/pulseclock.h"
 #include "datapipe/serialresult.h"
 #include "datapipe/socketcontrol.h"
@@ -33,8 +35,8 @@ int SerialTickBound(int baud)
 }
 }
 
-Session::Session(SerialDriver &driver, SocketControl &socket, QObject *parent)
-    : SessionReports(parent), Driver(driver), Winsock1Data(socket),
+Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
+    : QObject(parent), Driver(driver), Winsock1Data(socket), CommonDialog1(files),
       Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this),
       Ports(dynamic_cast<PortTable *>(&driver))
 {
@@ -96,12 +98,6 @@ void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
 void Session::SetAnswers(const QList<AnswerRule> &rules) { emit AnswerProblems(Answers.SetRules(rules)); }
 
-void Session::SetPortDevice(int port, const QString &device)
-{
-    if (Ports)
-        Ports->SetPortDevice(port, device);
-}
-
 // ---- Writers ------------------------------------------------------------------
 
 void Session::Post(const QString &line) { emit DebugLine(line); }
@@ -148,7 +144,6 @@ void Session::ClearTraffic()
 {
     Inbound.Reset();
     ShowPartial(false);
-    emit TrafficCleared();
 }
 
 void Session::ToggleDisplay()
@@ -364,7 +359,6 @@ bool Session::ConfigureComms()
     if (TickBusy || ArrivalBusy) {
         Post("Com setup attempt failed, timer stopped. --> Try again !");
         StopServiceTimer();
-        emit ConfigureCommsDone(false);
         return false;
     }
     StopReconnect();
@@ -375,7 +369,6 @@ bool Session::ConfigureComms()
     if (ComOpen)
         CloseComPort();
     emit LinkStatus(QString());
-    emit ConfigureCommsDone(true);
     return true;
 }
 
@@ -487,10 +480,8 @@ void Session::LookForComPort()
         const QString device = ComDevice.Find();
         if (device.isEmpty())
             return Retry.Failed();
-        if (device != Ports->PortDevice(Pipe.ComPort)) { // an adapter back under another name
+        if (device != Ports->PortDevice(Pipe.ComPort)) // an adapter back under another name
             Ports->SetPortDevice(Pipe.ComPort, device);
-            emit PortDeviceMoved(Pipe.ComPort, device);
-        }
     }
     QString why;
     if (!OpenComPort([&why](const QString &line) { why = line; })) {
@@ -634,23 +625,26 @@ void Session::CloseEthernet()
 
 // ---- Log file -------------------------------------------------------------------
 
-void Session::SelectLogFile(const std::optional<QString> &name)
+void Session::SelectLogFile()
 {
     Log.Close();
     emit LogStatus(QString());
-    if (!name) {
+
+    const FileRequest request{"Open Log File", "*.log", "Log Files (*.log)", "log", QDir::currentPath()};
+    QString name;
+    if (!CommonDialog1.Ask(request, &name)) {
         Post("Log File cancelled.");
         return;
     }
-    if (name->isEmpty()) {
+    if (name.isEmpty()) {
         Post("No Log specified.");
         return;
     }
-    if (!Log.Open(*name, QDateTime::currentDateTime())) {
+    if (!Log.Open(name, QDateTime::currentDateTime())) {
         Post("Log File cancelled. " + Log.ErrorText());
         return;
     }
-    emit LogStatus(*name + " - Active");
+    emit LogStatus(name + " - Active");
     Log.Flush();
 }
 
@@ -668,18 +662,20 @@ void Session::LogFailed(const QString &line)
 
 // ---- Script file ----------------------------------------------------------------
 
-void Session::SelectScriptFile(const std::optional<QString> &name)
+void Session::SelectScriptFile()
 {
     Script.Unselect();
-    if (!name) {
+    const FileRequest request{"Select Script File", "*.dwn", "Script Files (*.dwn)", "dwn", QDir::currentPath()};
+    QString name;
+    if (!CommonDialog1.Ask(request, &name)) {
         Post("Script File cancelled.");
         return;
     }
-    if (name->isEmpty()) {
+    if (name.isEmpty()) {
         Post("No Script file specified.");
         return;
     }
-    Script.Select(*name);
+    Script.Select(name);
 }
 
 void Session::SendScriptFile()
@@ -717,11 +713,9 @@ bool Session::QueryUnload()
     if (TickBusy || ArrivalBusy) {
         Post("Exit attempt failed, timer stopped. --> Try again !");
         StopServiceTimer();
-        emit QueryUnloadDone(false);
         return false;
     }
     ExitProgram();
-    emit QueryUnloadDone(true);
     return true;
 }
 

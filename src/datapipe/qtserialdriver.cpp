@@ -71,11 +71,8 @@ QString QtSerialDriver::PortDevice(int port) const
 {
     if (port < 1 || port > PortCount)
         return QString();
-    return Slots[port - 1].Device.isEmpty() ? DefaultDevice(port) : Slots[port - 1].Device;
-}
-
-QString QtSerialDriver::DefaultDevice(int port)
-{
+    if (!Slots[port - 1].Device.isEmpty())
+        return Slots[port - 1].Device;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
