@@ -1,11 +1,11 @@
 #include <QApplication>
+#include <QEventLoop>
 #include <QIcon>
 #include <QSessionManager>
 
-#include "app/session.h"
+#include "app/sessionreports.h"
+#include "app/sessionthread.h"
 #include "app/startoptions.h"
-#include "datapipe/qtserialdriver.h"
-#include "datapipe/tcpsocketcontrol.h"
 #include "windows/form1.h"
 #include "windows/qtfiledialog.h"
 
@@ -32,19 +32,24 @@ int main(int argc, char *argv[])
         QApplication::setFont(font);
     }
 
-    QtSerialDriver driver;
-    TcpSocketControl socket;
+    // The run on a thread of its own; the windows here get its reports in batches.
+    SessionReports shown;
+    SessionThread run(shown, LineWindow::MaxRows);
     QtFileDialog files;
-    Session session(driver, socket, files);
-    Form1 form(session, &driver, files);
+    Form1 form(run.Run(), shown, true, files);
     form.show();
     form.InitVariables();
     if (!options.BenchFile.isEmpty()) // as the desktop starts Quillon for a bench file
         form.OpenBench(options.BenchFile);
 
-    // The session ending is one more close request; a refused exit cancels it.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {
+    // The session ending is one more close request, answered once the run has closed
+    // the link and the log; a refused exit cancels it.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&](QSessionManager &manager) {
+        QEventLoop answer;
+        QObject::connect(&shown, &SessionReports::QueryUnloadDone, &answer, &QEventLoop::quit);
         if (!form.close())
+            answer.exec();
+        if (form.isVisible())
             manager.cancel();
     });
     return app.exec();

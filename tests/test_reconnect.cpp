@@ -10,7 +10,6 @@
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/serialidentity.h"
 #include "datapipe/tcpsocketcontrol.h"
-#include "fakefiledialog.h"
 #include "fakesocketcontrol.h"
 #include "pseudoterminal.h"
 
@@ -59,9 +58,7 @@ private slots:
 
         QtSerialDriver driver;
         TcpSocketControl socket;
-        FakeFileDialog files;
-        files.Answers = {log, script};
-        Session s(driver, socket, files);
+        Session s(driver, socket);
         QStringList debug, status;
         QString scriptStatus;
         connect(&s, &Session::DebugLine, this, [&](const QString &line) { debug << line; });
@@ -76,8 +73,8 @@ private slots:
         s.InitVariables();
         s.SetReconnect(true);
         s.ReconnectTimer()->SetSecondMs(100); // the gap outlasts the script delay
-        s.SelectLogFile();
-        s.SelectScriptFile();
+        s.SelectLogFile(log);
+        s.SelectScriptFile(script);
         s.SetScriptDelayText("100");
         s.SetDataPipe(2);
         s.InitWinSock("127.0.0.1", port);
@@ -122,8 +119,7 @@ private slots:
         QVERIFY(first.Open() && QFile::link(first.SlavePath(), path));
         QtSerialDriver driver;
         FakeSocketControl socket;
-        FakeFileDialog files;
-        Session s(driver, socket, files);
+        Session s(driver, socket);
         QStringList traffic, status;
         bool partial = false;
         connect(&s, &Session::TrafficLine, this, [&](const QString &line) { traffic << line; });

@@ -182,7 +182,7 @@ private slots:
             Type(w->Text5, Answering[5]);
             QVERIFY(w.OpenLog(log));
             QVERIFY(w.Open({"DataPipeSelect2", "PortNumber=" + address.section(':', 1), "IPAddress=127.0.0.1"}));
-            QTRY_VERIFY_WITH_TIMEOUT(w.session.EthernetOpen(), WaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(w->Text3->text().startsWith("Ethernet IP address"), WaitMs);
             w.files.Answers << Dir.filePath("test.dwn");
             w.Press("SelectScriptFile");
             w.Press("SendScriptFile");

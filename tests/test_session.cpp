@@ -59,7 +59,7 @@ struct Run {
     FakeSerialDriver driver;
     FakeSocketControl socket;
     FakeFileDialog files;
-    Session s{driver, socket, files};
+    Session s{driver, socket};
     QStringList Events;
     QString Nested; // steps to run from the next traffic line's handler
     QString Status; // the script's, as last shown
@@ -119,8 +119,8 @@ struct Run {
                 {"flush", [&] { s.CommFlush(); }},
                 {"clear", [&] { s.ClearTraffic(); }},
                 {"display", [&] { s.ToggleDisplay(); }},
-                {"log", [&] { s.SelectLogFile(); }},
-                {"script", [&] { s.SelectScriptFile(); }},
+                {"log", [&] { s.SelectLogFile(files.Next()); }},
+                {"script", [&] { s.SelectScriptFile(files.Next()); }},
                 {"start", [&] { s.SendScriptFile(); }},
                 {"abort", [&] { s.AbortScriptFile(); }},
                 {"break", [&] { s.SendBreak(); }},
@@ -353,8 +353,7 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost));
         QtSerialDriver driver;
         TcpSocketControl socket;
-        FakeFileDialog files;
-        Session s(driver, socket, files);
+        Session s(driver, socket);
         QStringList traffic;
         QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
         s.InitVariables();
@@ -465,7 +464,7 @@ private slots:
         r.Play("ethernet 127.0.0.1 1; up"); // ticks on either link run the script
         r.s.SetScriptDelayText("0");
         r.files.Answers = {how == 'c' ? std::nullopt : std::optional<QString>(how == 'e' ? "" : path)};
-        r.s.SelectScriptFile();
+        r.s.SelectScriptFile(r.files.Next());
         if (how == 'r')
             QVERIFY(QFile::remove(path));
         r.s.SendScriptFile();
@@ -506,7 +505,7 @@ private slots:
         r.Play("ethernet 127.0.0.1 1; up");
         r.s.SetScriptDelayText("0");
         r.files.Answers = {path};
-        r.s.SelectScriptFile();
+        r.s.SelectScriptFile(r.files.Next());
         r.s.SendScriptFile();
         for (int i = 0; i < 20; ++i)
             r.Play("tick");
@@ -537,8 +536,7 @@ private slots:
         const QString where = QString::fromLocal8Bit(device.readLine()).trimmed().remove("Device on ");
         QtSerialDriver driver;
         TcpSocketControl socket;
-        FakeFileDialog files;
-        Session s(driver, socket, files);
+        Session s(driver, socket);
         QStringList traffic;
         QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
         s.InitVariables();

@@ -7,9 +7,9 @@
 #include "app/filedialog.h"
 #include "app/pulseclock.h"
 #include "app/session.h"
-#include "datapipe/qtserialdriver.h"
-#include "datapipe/tcpsocketcontrol.h"
+#include "app/sessionthread.h"
 #include "windows/form1.h"
+#include "windows/form2.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -64,40 +64,46 @@ public:
     }
 };
 
-// Runs the GUI event loop until done() or the time is up; threads wake it with Wake().
-bool RunUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    QTimer limit;
-    limit.start(timeoutMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
 void Wake()
 {
     QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
 }
 
-// One Quillon as the program starts it, over the real driver and socket control,
-// with a log open and the reply to the match packet typed in.
+// One Quillon as the program starts it: the run on its own thread over the real driver
+// and socket control, the main window here, a log open and the reply to the match
+// packet typed in. Driven through the window's handlers, as the user does.
 struct Quillon {
-    QtSerialDriver Driver;
-    TcpSocketControl Socket;
+    SessionReports Shown;
+    SessionThread Thread{Shown, LineWindow::MaxRows};
     BenchFileDialog Files;
-    Session Run{Driver, Socket, Files};
-    std::unique_ptr<Form1> Form{new Form1(Run, &Driver, Files)};
+    std::unique_ptr<Form1> Form{new Form1(Thread.Run(), Shown, true, Files)};
 
     explicit Quillon(const QString &logPath)
     {
         Form->show();
         Form->InitVariables();
         Files.Name = logPath;
-        Form->SelectLogFile_Click(); // as the user does: the header reaches the file at once
-        if (!Run.LogActive())
+        Form->SelectLogFile_Click();
+        if (!RunUntil([&] { return Form->Text2->text() == logPath + " - Active"; }, 5000))
             Die("cannot open the log " + logPath);
         Form->Text5->setText(QString::fromLatin1(Reply.toHex(' ')));
+    }
+
+    // "Configure Comms", the options, the device or address, "Initialize"; false when the
+    // link status does not say it opened.
+    bool Open(int dataPipe, qint16 comSpeed, const QString &where, int port, const QString &opened)
+    {
+        Form->ConfigComPort_Click();
+        Form2 *config = Form->ConfigDialog();
+        if (!RunUntil([config] { return config->isVisible(); }, 5000))
+            return false;
+        config->SelectOptions(1, comSpeed, dataPipe);
+        if (dataPipe == 1)
+            config->ComxDevice[1]->setText(where);
+        else
+            config->SetAddress(where, port);
+        config->Initialize_Click();
+        return RunUntil([&] { return Form->Text3->text().startsWith(opened); }, 5000);
     }
 
     // Opens the Ethernet link to a peer listening on 127.0.0.1 and returns the peer's end.
@@ -105,9 +111,7 @@ struct Quillon {
     {
         int port = 0;
         const int listenFd = Loopback::Listen(&port);
-        Run.SetDataPipe(2);
-        Run.InitWinSock("127.0.0.1", port);
-        if (!RunUntil([this] { return Run.EthernetOpen(); }, 5000))
+        if (!Open(2, 2, "127.0.0.1", port, "Ethernet IP address"))
             Die("Quillon did not connect over TCP");
         const int fd = Loopback::Accept(listenFd, 5000);
         close(listenFd);
@@ -117,12 +121,7 @@ struct Quillon {
     // comSpeed 5 is 115200 baud, 4 is 57600.
     void OpenSerial(const QString &device, qint16 comSpeed = 5)
     {
-        Driver.SetPortDevice(1, device);
-        Run.SetDataPipe(1);
-        Run.SetComPort(1);
-        Run.SetComSpeed(comSpeed);
-        Run.InitComPort();
-        if (!Run.ComPortOpen())
+        if (!Open(1, comSpeed, device, 0, "COM1:"))
             Die("Quillon did not open the pseudo-terminal " + device);
     }
 };
@@ -202,17 +201,18 @@ double CpuSeconds()
 }
 
 // CPU of the whole process and ticks counted while the loop runs idle.
-template <typename Clock, typename Signal> Idle IdleOf(const Clock *clock, Signal signal, int seconds)
+// Ticks are counted on the clock's own thread.
+template <typename Clock, typename Signal> Idle IdleOf(Clock *clock, Signal signal, int seconds)
 {
-    qint64 ticks = 0;
-    QObject counter;
-    QObject::connect(clock, signal, &counter, [&ticks] { ++ticks; });
+    const auto ticks = std::make_shared<std::atomic<qint64>>(0);
+    const QMetaObject::Connection counting = QObject::connect(clock, signal, clock, [ticks] { ++*ticks; });
     const double cpu = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
     RunUntil([] { return false; }, seconds * 1000);
-    const double elapsed = wall.nsecsElapsed() / 1e9;
-    return {100 * (CpuSeconds() - cpu) / elapsed, ticks / elapsed};
+    const double elapsed = wall.nsecsElapsed() / 1e9, used = CpuSeconds() - cpu;
+    QObject::disconnect(counting);
+    return {100 * used / elapsed, double(*ticks) / elapsed};
 }
 
 Idle QuillonIdle(const QString &log, int seconds)
@@ -220,7 +220,10 @@ Idle QuillonIdle(const QString &log, int seconds)
     Loopback::Pty pty;
     Quillon q(log);
     q.OpenSerial(pty.Path);
-    return IdleOf(q.Run.Timer(), &PulseClock::Timer, seconds);
+    Session &run = q.Thread.Run();
+    PulseClock *clock = nullptr; // asked on the session's thread
+    QMetaObject::invokeMethod(&run, [&] { clock = run.Timer(); }, Qt::BlockingQueuedConnection);
+    return IdleOf(clock, &PulseClock::Timer, seconds);
 }
 
 Idle ReferenceIdle(int seconds)
@@ -537,6 +540,7 @@ int main(int argc, char *argv[])
     parser.addOption({"soak", "Only the endurance run against quillon-device, for MINUTES.", "MINUTES"});
     parser.addOption({"reconnect", "With --soak: the dropped link comes back by Bench > Reconnect When Lost, "
                                    "nobody presses anything."});
+    parser.addOption({"answers", "With --soak: answer rules too, one of them delayed, answering the stream."});
     parser.addOption({"flood", "Only the inbound flood over TCP, MB megabytes: a run to profile.", "MB"});
     parser.addOption({"small", "With --flood: the stream of small packets (about 60 bytes a packet)."});
     parser.process(app);
@@ -555,7 +559,7 @@ int main(int argc, char *argv[])
         const double minutes = parser.value("soak").toDouble(&ok);
         if (!ok || minutes <= 0)
             Die("--soak takes a number of minutes");
-        return RunSoak(minutes, parser.isSet("reconnect"));
+        return RunSoak(minutes, parser.isSet("reconnect"), parser.isSet("answers"));
     }
     if (parser.isSet("lag")) {
         const int seconds = parser.value("lag").toInt();

@@ -1,24 +1,27 @@
 // The endurance run: the real main window, over the real socket control, against
 // quillon-device streaming random packets of every header kind in split deliveries,
-// with a looping script and the match reply firing. The device drops the link every
-// 20 s; the link is reopened through Configure Comms and the dialog's Initialize, or
-// with --reconnect by "Bench" > "Reconnect When Lost" alone.
+// with a looping script and the match reply firing, and with --answers answer rules
+// too. The device drops the link every 20 s; the link is reopened through Configure
+// Comms and the dialog's Initialize, or with --reconnect by "Bench" > "Reconnect When
+// Lost" alone.
 // The log is checked line by line as it grows, so that a long run needs no room.
 #include "soak.h"
 
 #include "app/filedialog.h"
-#include "app/session.h"
-#include "datapipe/qtserialdriver.h"
-#include "datapipe/tcpsocketcontrol.h"
+#include "app/sessionreports.h"
+#include "app/sessionthread.h"
+#include "windows/answerswindow.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QAction>
 #include <QTemporaryDir>
@@ -36,6 +39,8 @@ const int MatchEveryMs = 250;
 const char *MatchHex = "05 00 68 6A F1 3F";
 const char *ReplyHex = "03 01 02 03";
 const char *ScriptDelayMs = "50";
+// With --answers: packets of header 01 answered at once, of header 02 after 50 ms.
+const QList<AnswerRule> SoakAnswers{{true, "01 ??", "44 01", 0}, {true, "02 ?? ??", "44 02 02", 50}};
 const qint64 TruncateAt = 64 * 1024 * 1024; // the log is emptied once checked this far
 const double GrowthLimitMb = 5;
 
@@ -47,6 +52,21 @@ const char *ScriptText = "; SOAK SCRIPT\r\n"
                          "22 01 AA\r\n"
                          "ECHO ON\r\n"
                          "33 00 01 02 03 04 05 06 07\r\n";
+
+// Presses "Initialize" once the dialog shows, as the user does after "Configure Comms".
+class InitializeWhenShown : public QObject {
+public:
+    explicit InitializeWhenShown(Form2 *config) : Config(config) { Config->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, Config, &Form2::Initialize_Click);
+        return false;
+    }
+
+private:
+    Form2 *Config;
+};
 
 class SoakFiles : public FileDialog {
 public:
@@ -87,6 +107,10 @@ public:
         Others = {"", "; SOAK SCRIPT", "SOAK PASS", "<<- 01 02 ", "<<- 22 01 AA ",
                   "<<- 33 00 01 02 03 04 05 06 07 ", "### Script file completed.",
                   "### Start Script File: " + scriptPath.toLocal8Bit()};
+        for (const AnswerRule &answer : SoakAnswers) {
+            Commands.push_back(Bytes(answer.reply.toLatin1()));
+            Others.insert("<-- " + answer.reply.toLatin1() + " ");
+        }
         Match = "--> " + QByteArray(MatchHex) + " ";
         AutoReply = "<-- " + QByteArray(ReplyHex) + " ";
     }
@@ -119,15 +143,8 @@ public:
             Offset = 0;
     }
 
-    // The device starts its stream over on every connection. A packet the drop cut is
-    // written out at the gap, or without the option when the next link opens.
-    void NewConnection()
-    {
-        Next = 0;
-        HeldCut.clear();
-    }
-
-    qint64 Lines = 0, Stream = 0, Matches = 0, Replies = 0, AutoReplies = 0, Mismatches = 0, Gaps = 0, Cut = 0;
+    qint64 Lines = 0, Stream = 0, Matches = 0, Replies = 0, AutoReplies = 0, Answers = 0, Mismatches = 0, Gaps = 0,
+           Cut = 0;
     QStringList FirstMismatches;
 
 private:
@@ -140,11 +157,14 @@ private:
             --HeaderLeft;
             return;
         }
-        if (!HeldCut.isEmpty() && !line.isEmpty()) {
-            if (!line.startsWith("### Link lost: "))
-                Mismatch(HeldCut);
+        // A packet the drop cut is written out at the gap, or without the option when the
+        // next link opens, before the stream starts over; the stream must not go on.
+        if (!HeldCut.isEmpty() && (line.startsWith("### Link lost: ") || line == Expected[0]))
             HeldCut.clear();
-        }
+        else if (!HeldCut.isEmpty() && line == Expected[Next])
+            Mismatch(std::exchange(HeldCut, {}));
+        if (line != Expected[Next] && line == Expected[0]) // a new connection: the device starts over
+            Next = 0;
         if (line == Expected[Next]) {
             Next = (Next + 1) % Expected.size();
             ++Stream;
@@ -154,10 +174,12 @@ private:
             ++Replies;
         } else if (line == AutoReply) {
             ++AutoReplies;
+        } else if (line.startsWith("<-- 44 ") && Others.contains(line.toByteArray())) {
+            ++Answers;
         } else if (line.startsWith("### Link lost: ")) {
             ++Gaps;
         } else if (line == "### Link back.") {
-            NewConnection();
+            Next = 0;
         } else if (IsCut(line)) {
             HeldCut = line.toByteArray();
             ++Cut;
@@ -264,6 +286,16 @@ std::vector<QByteArray> ReadExpected(const QString &path)
 }
 }
 
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer limit;
+    limit.start(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
 QString DisplayName()
 {
     const QString platform = QGuiApplication::platformName();
@@ -273,7 +305,7 @@ QString DisplayName()
     return platform + " on " + qEnvironmentVariable("DISPLAY") + (server.isEmpty() ? "" : " (" + server + ")");
 }
 
-int RunSoak(double minutes, bool reconnect)
+int RunSoak(double minutes, bool reconnect, bool answers)
 {
     QTemporaryDir dir;
     const QString expectPath = dir.filePath("expect.txt"), logPath = dir.filePath("soak.log"),
@@ -286,17 +318,17 @@ int RunSoak(double minutes, bool reconnect)
     QProcess device;
     const int port = StartDevice(device, expectPath);
 
-    QtSerialDriver driver;
-    TcpSocketControl socket;
+    // The run as the program runs it, on a thread of its own.
+    SessionReports shown;
+    SessionThread run(shown, LineWindow::MaxRows);
     SoakFiles files;
     files.Log = logPath;
     files.Script = scriptPath;
-    Session run(driver, socket, files);
-    Form1 form(run, &driver, files);
+    Form1 form(run.Run(), shown, true, files);
     form.show();
     form.InitVariables();
     form.SelectLogFile_Click();
-    if (!run.LogActive())
+    if (!RunUntil([&] { return form.Text2->text() == logPath + " - Active"; }, 10000))
         Fail("cannot open the log " + logPath);
     LogChecker checker(logPath, ReadExpected(expectPath), scriptPath);
     form.Text5->setText(ReplyHex);
@@ -304,24 +336,25 @@ int RunSoak(double minutes, bool reconnect)
     form.SelectScriptFile_Click();
     if (reconnect)
         form.findChild<QAction *>("BenchReconnect")->trigger();
+    if (answers)
+        form.AnswersDialog()->SetRules(SoakAnswers);
     Form2 *config = form.ConfigDialog();
     config->SelectOptions(1, 5, 2);
     config->SetAddress("127.0.0.1", port);
 
     qint64 connections = 0, drops = 0, scriptRuns = 0, unexpected = 0;
     QStringList firstUnexpected;
-    // Through the window, as the user does: Configure Comms, then Initialize.
-    const auto reopen = [&] {
-        form.ConfigComPort_Click();
-        config->Initialize_Click();
-    };
+    // Through the window, as the user does: Configure Comms, then Initialize once the
+    // dialog shows.
+    InitializeWhenShown initialize(config);
+    const auto reopen = [&] { form.ConfigComPort_Click(); };
+    const QRegularExpression answersDropped("^\\d+ waiting answers? not sent: the link closed\\.$");
     const auto debug = [&](const QString &line) {
-        if (line == "Ethernet connection pending." || line == "Ethernet connection closed.")
+        if (line == "Ethernet connection pending." || line == "Ethernet connection closed."
+            || answersDropped.match(line).hasMatch())
             return;
         if (line == "Ethernet connection complete.") {
             ++connections;
-            checker.Take(); // the old link's lines all checked before the stream starts over
-            checker.NewConnection();
             return;
         }
         if (line.startsWith("Ethernet connection lost: ")) {
@@ -334,10 +367,10 @@ int RunSoak(double minutes, bool reconnect)
         if (firstUnexpected.size() < 5)
             firstUnexpected << line;
     };
-    QObject::connect(&run, &Session::DebugLine, &form, debug);
+    QObject::connect(&shown, &SessionReports::DebugLine, &form, debug);
     QObject::connect(config, &Form2::DebugLine, &form, debug);
     // The script loops: started again once it completes (not from within the tick).
-    QObject::connect(&run, &Session::ScriptStatus, &form, [&](const QString &text) {
+    QObject::connect(&shown, &SessionReports::ScriptStatus, &form, [&](const QString &text) {
         if (text != "Completed.")
             return;
         ++scriptRuns;
@@ -371,10 +404,12 @@ int RunSoak(double minutes, bool reconnect)
     const double ranMinutes = wall.elapsed() / 60000.0;
 
     check.stop();
+    config->removeEventFilter(&initialize);
     form.ConfigComPort_Click(); // the link closed; the log then holds everything received
+    RunUntil([config] { return config->isVisible(); }, 10000);
     config->hide();
-    checker.Take();
     form.CloseLogFile_Click();
+    RunUntil([&] { return form.Text2->text().isEmpty(); }, 10000);
     checker.Take();
     device.terminate();
     device.waitForFinished(5000);
@@ -390,6 +425,8 @@ int RunSoak(double minutes, bool reconnect)
                 checker.Stream + checker.Matches + checker.Replies, checker.Stream, checker.Matches,
                 checker.Replies);
     std::printf("  match replies sent            %lld\n", checker.AutoReplies);
+    if (answers)
+        std::printf("  answers sent                  %lld\n", checker.Answers);
     std::printf("  script runs completed         %lld\n", scriptRuns);
     std::printf("  link dropped by the device    %lld, %s %lld times%s\n", drops,
                 reconnect ? "reconnected by the option" : "reopened through the window", reconnects,

@@ -1,9 +1,7 @@
 #include "app/session.h"
 
-#include <QDir>
 #include <QTime>
 
-#include "app/filedialog.h"
 #include "app/pulseclock.h"
 #include "datapipe/serialresult.h"
 #include "datapipe/socketcontrol.h"
@@ -35,8 +33,8 @@ int SerialTickBound(int baud)
 }
 }
 
-Session::Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent)
-    : QObject(parent), Driver(driver), Winsock1Data(socket), CommonDialog1(files),
+Session::Session(SerialDriver &driver, SocketControl &socket, QObject *parent)
+    : SessionReports(parent), Driver(driver), Winsock1Data(socket),
       Pipe(driver, socket, [this](const QString &line) { Post(line); }), Script(*this),
       Ports(dynamic_cast<PortTable *>(&driver))
 {
@@ -98,6 +96,12 @@ void Session::SetMatchText(const QString &text) { Match.SetText(text); }
 void Session::SetScriptDelayText(const QString &text) { DelayText = text; }
 void Session::SetAnswers(const QList<AnswerRule> &rules) { emit AnswerProblems(Answers.SetRules(rules)); }
 
+void Session::SetPortDevice(int port, const QString &device)
+{
+    if (Ports)
+        Ports->SetPortDevice(port, device);
+}
+
 // ---- Writers ------------------------------------------------------------------
 
 void Session::Post(const QString &line) { emit DebugLine(line); }
@@ -144,6 +148,7 @@ void Session::ClearTraffic()
 {
     Inbound.Reset();
     ShowPartial(false);
+    emit TrafficCleared();
 }
 
 void Session::ToggleDisplay()
@@ -359,6 +364,7 @@ bool Session::ConfigureComms()
     if (TickBusy || ArrivalBusy) {
         Post("Com setup attempt failed, timer stopped. --> Try again !");
         StopServiceTimer();
+        emit ConfigureCommsDone(false);
         return false;
     }
     StopReconnect();
@@ -369,6 +375,7 @@ bool Session::ConfigureComms()
     if (ComOpen)
         CloseComPort();
     emit LinkStatus(QString());
+    emit ConfigureCommsDone(true);
     return true;
 }
 
@@ -480,8 +487,10 @@ void Session::LookForComPort()
         const QString device = ComDevice.Find();
         if (device.isEmpty())
             return Retry.Failed();
-        if (device != Ports->PortDevice(Pipe.ComPort)) // an adapter back under another name
+        if (device != Ports->PortDevice(Pipe.ComPort)) { // an adapter back under another name
             Ports->SetPortDevice(Pipe.ComPort, device);
+            emit PortDeviceMoved(Pipe.ComPort, device);
+        }
     }
     QString why;
     if (!OpenComPort([&why](const QString &line) { why = line; })) {
@@ -625,26 +634,23 @@ void Session::CloseEthernet()
 
 // ---- Log file -------------------------------------------------------------------
 
-void Session::SelectLogFile()
+void Session::SelectLogFile(const std::optional<QString> &name)
 {
     Log.Close();
     emit LogStatus(QString());
-
-    const FileRequest request{"Open Log File", "*.log", "Log Files (*.log)", "log", QDir::currentPath()};
-    QString name;
-    if (!CommonDialog1.Ask(request, &name)) {
+    if (!name) {
         Post("Log File cancelled.");
         return;
     }
-    if (name.isEmpty()) {
+    if (name->isEmpty()) {
         Post("No Log specified.");
         return;
     }
-    if (!Log.Open(name, QDateTime::currentDateTime())) {
+    if (!Log.Open(*name, QDateTime::currentDateTime())) {
         Post("Log File cancelled. " + Log.ErrorText());
         return;
     }
-    emit LogStatus(name + " - Active");
+    emit LogStatus(*name + " - Active");
     Log.Flush();
 }
 
@@ -662,20 +668,18 @@ void Session::LogFailed(const QString &line)
 
 // ---- Script file ----------------------------------------------------------------
 
-void Session::SelectScriptFile()
+void Session::SelectScriptFile(const std::optional<QString> &name)
 {
     Script.Unselect();
-    const FileRequest request{"Select Script File", "*.dwn", "Script Files (*.dwn)", "dwn", QDir::currentPath()};
-    QString name;
-    if (!CommonDialog1.Ask(request, &name)) {
+    if (!name) {
         Post("Script File cancelled.");
         return;
     }
-    if (name.isEmpty()) {
+    if (name->isEmpty()) {
         Post("No Script file specified.");
         return;
     }
-    Script.Select(name);
+    Script.Select(*name);
 }
 
 void Session::SendScriptFile()
@@ -713,9 +717,11 @@ bool Session::QueryUnload()
     if (TickBusy || ArrivalBusy) {
         Post("Exit attempt failed, timer stopped. --> Try again !");
         StopServiceTimer();
+        emit QueryUnloadDone(false);
         return false;
     }
     ExitProgram();
+    emit QueryUnloadDone(true);
     return true;
 }
 

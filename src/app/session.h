@@ -4,9 +4,11 @@
 #include <QTime>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "app/answerqueue.h"
 #include "app/reconnect.h"
+#include "app/sessionreports.h"
 #include "datapipe/pipeio.h"
 #include "datapipe/serialdriver.h"
 #include "datapipe/serialidentity.h"
@@ -17,19 +19,18 @@
 #include "script/scripthost.h"
 #include "script/scriptrunner.h"
 
-class FileDialog;
 class PulseClock;
 class SocketControl;
 
 // One run of the program, without any window: the link to the device and its
 // service timer, the key byte, inbound framing, the match reply and the answers, the
 // script runner and the log. Requests come in through the methods; everything there is
-// to show goes out through the signals. Every request and event handler leaves
-// the log on disk complete when it returns.
-class Session : public QObject, private ScriptHost {
+// to show goes out through the signals (SessionReports). Every request and event
+// handler leaves the log on disk complete when it returns.
+class Session : public SessionReports, private ScriptHost {
     Q_OBJECT
 public:
-    Session(SerialDriver &driver, SocketControl &socket, FileDialog &files, QObject *parent = nullptr);
+    Session(SerialDriver &driver, SocketControl &socket, QObject *parent = nullptr);
     ~Session() override;
 
     // Every setting and variable back to its start-up default, no link, no timer.
@@ -44,6 +45,8 @@ public:
     void SetScriptDelayText(const QString &text);
     // The answer rules, in the order they are tried; AnswerProblems tells which never answer.
     void SetAnswers(const QList<AnswerRule> &rules);
+    // The device a COM number opens, when the driver has a port table.
+    void SetPortDevice(int port, const QString &device);
 
     // Links. ConfigureComms closes whatever is open; false when a busy handler refused.
     bool ConfigureComms();
@@ -66,10 +69,10 @@ public:
     // a serial device once it is back. Off at start.
     void SetReconnect(bool on);
 
-    // Log and script files; the file dialog is asked for the name.
-    void SelectLogFile();
+    // Log and script files, by the name the file dialog gave: none when it was cancelled.
+    void SelectLogFile(const std::optional<QString> &name);
     void CloseLogFile();
-    void SelectScriptFile();
+    void SelectScriptFile(const std::optional<QString> &name);
     void SendScriptFile();
     void AbortScriptFile();
 
@@ -90,26 +93,6 @@ public:
     bool TimerRunning() const;
     PulseClock *Timer() const { return tmr1.get(); }
     Reconnect *ReconnectTimer() { return &Retry; } // tests shorten its second or call its handler
-
-signals:
-    void DebugLine(const QString &line);
-    // A Debug line about a lost link being brought back. It replaces the previous one
-    // while no other Debug line came between, and comes only when its text changes.
-    void DebugStatusLine(const QString &line);
-    // A traffic line to show: wrapped at 19 bytes a row, or as one row. With
-    // timestamps on, stamp is its time and delay an inbound packet's "(+x ms)".
-    void TrafficLine(const QString &line, bool wrap, const QString &stamp, const QString &delay);
-    void LinkStatus(const QString &text);
-    void PartialPacket(bool present);
-    void KeyByteText(const QString &text);
-    void DisplayEnabled(bool on);
-    void CommandText(const QString &text);
-    void ScriptDelayText(const QString &text);
-    void ScriptStatus(const QString &text);
-    void ScriptPath(const QString &path);
-    void LogStatus(const QString &text); // empty while no log is open
-    // For each answer rule, why it never answers, or an empty text.
-    void AnswerProblems(const QStringList &problems);
 
 private:
     void Post(const QString &line);
@@ -160,7 +143,6 @@ private:
 
     SerialDriver &Driver;
     SocketControl &Winsock1Data;
-    FileDialog &CommonDialog1;
 
     PipeIo Pipe;
     PacketAssembler Inbound;

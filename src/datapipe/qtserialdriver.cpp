@@ -71,8 +71,11 @@ QString QtSerialDriver::PortDevice(int port) const
 {
     if (port < 1 || port > PortCount)
         return QString();
-    if (!Slots[port - 1].Device.isEmpty())
-        return Slots[port - 1].Device;
+    return Slots[port - 1].Device.isEmpty() ? DefaultDevice(port) : Slots[port - 1].Device;
+}
+
+QString QtSerialDriver::DefaultDevice(int port)
+{
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else

@@ -24,6 +24,8 @@ public:
     // on Windows, elsewhere the n-th entry of PresentPorts(), or none.
     void SetPortDevice(int port, const QString &device) override;
     QString PortDevice(int port) const override;
+    // The device a COM number opens while none is chosen.
+    static QString DefaultDevice(int port);
     // The serial ports present, in the order of SortedPorts.
     static QStringList PresentPorts();
     // USB adapters (ttyUSB, ttyACM) first, then the others, each in natural name order.

@@ -234,7 +234,7 @@ int ParseRunOptions(const QStringList &arguments, RunOptions *o)
 }
 
 Runner::Runner(const RunOptions &options, QObject *parent)
-    : QObject(parent), Options(options), Run(Driver, Socket, Files)
+    : QObject(parent), Options(options), Run(Driver, Socket)
 {
     connect(&Run, &Session::DebugLine, this, [this](const QString &line) {
         LastDebug = line;
@@ -297,10 +297,10 @@ void Runner::Start()
     if (!anyScript)
         return Finish();
     if (!Options.log.isEmpty()) {
-        Files.Name = QFileInfo(Options.log).absoluteFilePath(); // as the file dialog names it
-        Run.SelectLogFile();
+        const QString log = QFileInfo(Options.log).absoluteFilePath(); // as the file dialog names it
+        Run.SelectLogFile(log);
         if (!Run.LogActive())
-            return Stop("cannot open log " + Files.Name + ": " + Run.LogError());
+            return Stop("cannot open log " + log + ": " + Run.LogError());
     }
     if (Options.serial) {
         if (!Options.device.isEmpty())
@@ -343,8 +343,7 @@ void Runner::StartNext()
     if (Current == Results.size())
         return Finish();
     ScriptResult &result = Results[Current];
-    Files.Name = result.script;
-    Run.SelectScriptFile();
+    Run.SelectScriptFile(result.script);
     Clock.start();
     Run.SendScriptFile();
     if (ScriptState != "Active.") { // gone since it was checked; the session has said so

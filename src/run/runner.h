@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/filedialog.h"
 #include "app/session.h"
 #include "datapipe/qtserialdriver.h"
 #include "datapipe/tcpsocketcontrol.h"
@@ -38,17 +37,6 @@ struct RunOptions {
 // usage error to stderr, or -1 after printing help or the version to stdout.
 int ParseRunOptions(const QStringList &arguments, RunOptions *options);
 
-// A file dialog that answers with a name given in advance.
-class NamedFile : public FileDialog {
-public:
-    QString Name;
-    bool Ask(const FileRequest &, QString *name) override
-    {
-        *name = Name;
-        return true;
-    }
-};
-
 // One run without a window: the session a window would drive, driven in the order a
 // user does it (log, link, each script in turn), with what the window would show
 // written to stdout (traffic) and stderr (Debug). Each script's traffic lines are
@@ -78,7 +66,6 @@ private:
     RunOptions Options;
     QtSerialDriver Driver;
     TcpSocketControl Socket;
-    NamedFile Files;
     Session Run;
     QString ScriptState;
     QList<ScriptResult> Results; // one per script, in order

@@ -9,6 +9,7 @@
 #include <QShortcut>
 
 #include "app/filedialog.h"
+#include "app/portchoices.h"
 #include "app/session.h"
 #include "display/trafficwrap.h"
 #include "windows/answerswindow.h"
@@ -31,37 +32,51 @@ QFont TrafficFont(QFont font)
 }
 }
 
-Form1::Form1(Session &session, PortTable *ports, FileDialog &files)
-    : Run(session), List1(new QListWidget), List2(new QListWidget), TrafficWindow(List1), DebugWindow(List2),
-      Files(files), Answers(new AnswersWindow(this)), Saved(new CommandsWindow(this))
+template <typename Request> void Form1::Ask(Request request)
+{
+    QMetaObject::invokeMethod(&Run, [&run = Run, request] { request(run); });
+}
+
+Form1::Form1(Session &session, SessionReports &shown, bool portTable, FileDialog &files)
+    : Run(session), Shown(shown), List1(new QListWidget), List2(new QListWidget), TrafficWindow(List1),
+      DebugWindow(List2), Files(files), Answers(new AnswersWindow(this)), Saved(new CommandsWindow(this))
 {
     setObjectName("Form1");
     setWindowTitle("Quillon");
     BuildMenus();
     BuildControls();
-    Config = new Form2(this, ports);
+    if (portTable) {
+        Ports = std::make_unique<PortChoices>([this](int port, const QString &device) {
+            Ask([port, device](Session &run) { run.SetPortDevice(port, device); });
+        });
+    }
+    Config = new Form2(this, Ports.get());
     connect(Config, &Form2::DebugLine, this, &Form1::PostMsg2);
     connect(Config, &Form2::DataPipeSelected, &Run, &Session::SetDataPipe);
     connect(Config, &Form2::ComPortSelected, &Run, &Session::SetComPort);
     connect(Config, &Form2::ComSpeedSelected, &Run, &Session::SetComSpeed);
     connect(Config, &Form2::InitializeSerial, this, [this] {
-        Run.InitComPort();
+        Ask([](Session &run) { run.InitComPort(); });
         SendABreak->setEnabled(true);
     });
     connect(Config, &Form2::InitializeEthernet, this, [this](const QString &address, qint32 port) {
-        Run.InitWinSock(address, port);
+        Ask([address, port](Session &run) { run.InitWinSock(address, port); });
         SendABreak->setEnabled(false);
     });
     ShowSession();
 }
 
+Form1::~Form1() = default;
+
 // What the session reports, shown in the controls.
 void Form1::ShowSession()
 {
-    connect(&Run, &Session::DebugLine, this, &Form1::PostMsg2);
-    connect(&Run, &Session::DebugStatusLine, this, [this](const QString &line) { DebugWindow.ShowStatusRow(line); });
-    connect(&Run, &Session::TrafficLine, this,
+    connect(&Shown, &SessionReports::DebugLine, this, &Form1::PostMsg2);
+    connect(&Shown, &SessionReports::DebugStatusLine, this, [this](const QString &line) { DebugWindow.ShowStatusRow(line); });
+    connect(&Shown, &SessionReports::TrafficLine, this,
             [this](const QString &line, bool wrap, const QString &stamp, const QString &delay) {
+                if (ClearsAsked > 0) // made before the clear the window has shown already
+                    return;
                 if (!stamp.isEmpty())
                     TrafficWindow.AppendRows(StampedRows(line, wrap, stamp, delay));
                 else if (wrap)
@@ -69,23 +84,24 @@ void Form1::ShowSession()
                 else
                     TrafficWindow.AppendRow(line);
             });
-    connect(&Run, &Session::LinkStatus, Text3, &QLineEdit::setText);
-    connect(&Run, &Session::PartialPacket, CommFlush, &QPushButton::setEnabled);
-    connect(&Run, &Session::KeyByteText, this, [this](const QString &text) {
+    connect(&Shown, &SessionReports::TrafficCleared, this, [this] { --ClearsAsked; });
+    connect(&Shown, &SessionReports::LinkStatus, Text3, &QLineEdit::setText);
+    connect(&Shown, &SessionReports::PartialPacket, CommFlush, &QPushButton::setEnabled);
+    connect(&Shown, &SessionReports::KeyByteText, this, [this](const QString &text) {
         KeyByteText->setText(text);
         if (KeyForm)
             KeyForm->SetKeyText(text);
     });
-    connect(&Run, &Session::DisplayEnabled, this,
+    connect(&Shown, &SessionReports::DisplayEnabled, this,
             [this](bool on) { CommDisplayControl->setText(on ? "Disable" : "Enable"); });
-    connect(&Run, &Session::CommandText, this, &Form1::ShowCommandText);
-    connect(&Run, &Session::ScriptDelayText, Text7, &QLineEdit::setText);
-    connect(&Run, &Session::ScriptStatus, Text8, &QLineEdit::setText);
-    connect(&Run, &Session::ScriptPath, this, [this](const QString &path) {
+    connect(&Shown, &SessionReports::CommandText, this, &Form1::ShowCommandText);
+    connect(&Shown, &SessionReports::ScriptDelayText, Text7, &QLineEdit::setText);
+    connect(&Shown, &SessionReports::ScriptStatus, Text8, &QLineEdit::setText);
+    connect(&Shown, &SessionReports::ScriptPath, this, [this](const QString &path) {
         Text6->setText(path);
         Text6->end(false);
     });
-    connect(&Run, &Session::LogStatus, this, [this](const QString &text) {
+    connect(&Shown, &SessionReports::LogStatus, this, [this](const QString &text) {
         Text2->setText(text);
         Text2->end(false);
         CloseLogFile->setEnabled(!text.isEmpty());
@@ -95,8 +111,21 @@ void Form1::ShowSession()
     connect(MatchMsg, &QLineEdit::textChanged, &Run, &Session::SetMatchText);
     connect(Text7, &QLineEdit::textChanged, &Run, &Session::SetScriptDelayText);
     connect(Answers, &AnswersWindow::RulesChanged, &Run, &Session::SetAnswers);
-    connect(&Run, &Session::AnswerProblems, Answers, &AnswersWindow::ShowProblems);
+    connect(&Shown, &SessionReports::AnswerProblems, Answers, &AnswersWindow::ShowProblems);
     connect(Saved, &CommandsWindow::SendRequested, this, &Form1::SendSaved);
+    connect(&Shown, &SessionReports::PortDeviceMoved, this, [this](int port, const QString &device) {
+        if (Ports)
+            Ports->Moved(port, device);
+    });
+    connect(&Shown, &SessionReports::ConfigureCommsDone, this, [this](bool closed) {
+        if (AfterConfigure.empty()) // asked by someone else
+            return;
+        const std::function<void()> then = std::move(AfterConfigure.front());
+        AfterConfigure.pop_front();
+        if (closed)
+            then();
+    });
+    connect(&Shown, &SessionReports::QueryUnloadDone, this, &Form1::ShowUnload);
 }
 
 void Form1::BuildMenus()
@@ -234,7 +263,7 @@ void Form1::BuildControls()
 
 void Form1::InitVariables()
 {
-    Run.InitVariables();
+    Ask([](Session &run) { run.InitVariables(); });
     Text1->setText("----");
     for (QLineEdit *box : {Text2, Text3, Text5, Text6, Text8})
         box->clear();
@@ -271,7 +300,7 @@ void Form1::PostMsg2(const QString &line) { DebugWindow.AppendRow(line); }
 
 void Form1::SendCommand_Click()
 {
-    Run.SendCommand();
+    Ask([](Session &run) { run.SendCommand(); });
     History.Add(Text5->text());
     Text5->selectAll();
     Text5->setFocus();
@@ -280,7 +309,7 @@ void Form1::SendCommand_Click()
 // A saved command goes out as the box's does and is remembered as it is.
 void Form1::SendSaved(const QString &command)
 {
-    Run.SendSavedCommand(command);
+    Ask([command](Session &run) { run.SendSavedCommand(command); });
     History.Add(command);
 }
 
@@ -316,16 +345,18 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-void Form1::CommFlush_Click() { Run.CommFlush(); }
-void Form1::SendABreak_Click() { Run.SendBreak(); }
+void Form1::CommFlush_Click() { Ask([](Session &run) { run.CommFlush(); }); }
+void Form1::SendABreak_Click() { Ask([](Session &run) { run.SendBreak(); }); }
 
+// Cleared at once; lines the session made before it cleared are not shown.
 void Form1::ClearCommWindow_Click()
 {
     TrafficWindow.Clear();
-    Run.ClearTraffic();
+    ++ClearsAsked;
+    Ask([](Session &run) { run.ClearTraffic(); });
 }
 
-void Form1::CommDisplayControl_Click() { Run.ToggleDisplay(); }
+void Form1::CommDisplayControl_Click() { Ask([](Session &run) { run.ToggleDisplay(); }); }
 void Form1::ClearDebugWindow_Click() { DebugWindow.Clear(); }
 
 // The key dialog is made on first use and only hidden afterwards.
@@ -342,18 +373,42 @@ void Form1::SetKeyByte_Click() { KeyDialog()->ShowKey(KeyByteText->text()); }
 
 void Form1::ConfigComPort_Click()
 {
-    if (!Run.ConfigureComms())
-        return;
-    Config->show();
-    Config->raise();
-    Config->activateWindow();
+    ConfigureCommsThen([this] {
+        Config->show();
+        Config->raise();
+        Config->activateWindow();
+    });
 }
 
-void Form1::SelectLogFile_Click() { Run.SelectLogFile(); }
-void Form1::CloseLogFile_Click() { Run.CloseLogFile(); }
-void Form1::SelectScriptFile_Click() { Run.SelectScriptFile(); }
-void Form1::SendScriptFile_Click() { Run.SendScriptFile(); }
-void Form1::AbortScriptFile_Click() { Run.AbortScriptFile(); }
+// The session closes the link first; a busy handler may refuse, and then nothing follows.
+void Form1::ConfigureCommsThen(std::function<void()> then)
+{
+    AfterConfigure.push_back(std::move(then));
+    Ask([](Session &run) { run.ConfigureComms(); });
+}
+
+// The dialog runs here, on the window's thread; the session gets the name, or none for a cancel.
+std::optional<QString> Form1::AskFileName(const FileRequest &request)
+{
+    QString name;
+    return Files.Ask(request, &name) ? std::optional<QString>(name) : std::nullopt;
+}
+
+void Form1::SelectLogFile_Click()
+{
+    const auto name = AskFileName({"Open Log File", "*.log", "Log Files (*.log)", "log", QDir::currentPath()});
+    Ask([name](Session &run) { run.SelectLogFile(name); });
+}
+
+void Form1::SelectScriptFile_Click()
+{
+    const auto name = AskFileName({"Select Script File", "*.dwn", "Script Files (*.dwn)", "dwn", QDir::currentPath()});
+    Ask([name](Session &run) { run.SelectScriptFile(name); });
+}
+
+void Form1::CloseLogFile_Click() { Ask([](Session &run) { run.CloseLogFile(); }); }
+void Form1::SendScriptFile_Click() { Ask([](Session &run) { run.SendScriptFile(); }); }
+void Form1::AbortScriptFile_Click() { Ask([](Session &run) { run.AbortScriptFile(); }); }
 void Form1::ExitApp_Click() { close(); }
 void Form1::AbortProgram_Click() { close(); }
 void Form1::menuHelpAbout_Click() { About = ShowAboutBox(About); }
@@ -377,20 +432,20 @@ void Form1::OpenBench(const QString &path)
     if (!read.error.isEmpty())
         return PostMsg2("Bench file not opened: " + path + ": " + read.error);
     // New link settings never change a link that is open: it is closed as "Configure Comms" does.
-    if (!Run.ConfigureComms())
-        return;
-    ShowBench(read.bench);
-    BenchPath = path;
-    SaveBenchFile->setEnabled(true);
-    PostMsg2("Bench file opened: " + path + "; \"Initialize\" opens its link.");
-    for (const QString &field : read.ignored)
-        PostMsg2("Bench file: unknown field \"" + field + "\" ignored.");
+    ConfigureCommsThen([this, read, path] {
+        ShowBench(read.bench);
+        BenchPath = path;
+        SaveBenchFile->setEnabled(true);
+        PostMsg2("Bench file opened: " + path + "; \"Initialize\" opens its link.");
+        for (const QString &field : read.ignored)
+            PostMsg2("Bench file: unknown field \"" + field + "\" ignored.");
+    });
 }
 
 void Form1::ShowBench(const Bench &bench)
 {
     Config->ShowLink(bench);
-    Run.UpdateKeyByte(bench.key);
+    Ask([key = bench.key](Session &run) { run.UpdateKeyByte(key); });
     MatchMsg->setText(bench.match);
     Text5->setText(bench.command);
     Text7->setText(QString::number(bench.scriptDelay));
@@ -444,9 +499,17 @@ void Form1::SaveBench(const QString &path)
     PostMsg2("Bench file saved: " + path);
 }
 
+// The window goes once the session has closed the link and the log, and it has shown
+// the session's last lines; refused, it stays.
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (!Run.QueryUnload()) {
+    if (!Unloaded && !ExitAsked) {
+        ExitAsked = true;
+        Closing = true;
+        Ask([](Session &run) { run.QueryUnload(); });
+        Closing = false;
+    }
+    if (!Unloaded) {
         event->ignore();
         return;
     }
@@ -458,4 +521,12 @@ void Form1::closeEvent(QCloseEvent *event)
         if (window)
             window->close();
     }
+}
+
+void Form1::ShowUnload(bool unloaded)
+{
+    ExitAsked = false;
+    Unloaded = unloaded;
+    if (unloaded && !Closing) // else closeEvent, asking on this thread, takes it
+        close();
 }

@@ -4,6 +4,10 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "app/benchfile.h"
 #include "app/commandhistory.h"
@@ -13,21 +17,28 @@
 class AnswersWindow;
 class CommandsWindow;
 class FileDialog;
+struct FileRequest;
 class Form2;
 class Form3;
-class PortTable;
+class PortChoices;
 class Session;
+class SessionReports;
 
 // The main window: its controls forward each event to the session and show what
-// the session reports.
+// the session reports. It never reads the session's state: the session may run on a
+// thread of its own, and what the window shows is what the session reported.
 class Form1 : public QMainWindow {
     Q_OBJECT
     Session &Run;
+    SessionReports &Shown;
 
 public:
-    // ports: the serial driver's port table, if it has one, for the configuration dialog;
-    // files: the file dialog bench files are chosen in.
-    Form1(Session &session, PortTable *ports, FileDialog &files);
+    // session: asked for everything, on its own thread; shown: what it reports, on this
+    // window's (the session itself when it runs here). portTable: the serial driver keeps
+    // which device each COM number opens, and the configuration dialog shows and edits it.
+    // files: the file dialog log, script and bench files are chosen in.
+    Form1(Session &session, SessionReports &shown, bool portTable, FileDialog &files);
+    ~Form1() override;
 
     // Every control back to its start-up text, and the session to its defaults.
     void InitVariables();
@@ -91,6 +102,10 @@ private:
     void BuildControls();
     void BuildMenus();
     void ShowSession();
+    // Asks the session: at once when it runs on this thread, else queued to its own.
+    template <typename Request> void Ask(Request request);
+    std::optional<QString> AskFileName(const FileRequest &request);
+    void ConfigureCommsThen(std::function<void()> then);
     void ShowCommandText(const QString &text);
     void FitStampedRow();
     void ShowBench(const Bench &bench);
@@ -98,6 +113,7 @@ private:
     void SaveBench(const QString &path);
     void SendSaved(const QString &command);
     void SendSavedAt(int index);
+    void ShowUnload(bool unloaded);
 
     CommandHistory History;
     LineWindow TrafficWindow;
@@ -110,4 +126,11 @@ private:
     CommandsWindow *Saved;
     QAction *ViewTimestamps = nullptr, *BenchReconnect = nullptr, *SaveBenchFile = nullptr;
     QString BenchPath; // the bench file opened or saved last
+    std::unique_ptr<PortChoices> Ports;
+    // What to do once the session has closed the link for new settings, oldest first.
+    std::deque<std::function<void()>> AfterConfigure;
+    int ClearsAsked = 0;    // traffic lines come from before the session cleared
+    bool ExitAsked = false; // the session closes the link and the log for the exit
+    bool Unloaded = false;  // it has: the window may go
+    bool Closing = false;   // in closeEvent
 };

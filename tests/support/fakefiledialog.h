@@ -9,9 +9,10 @@ class FakeFileDialog : public FileDialog {
 public:
     QList<std::optional<QString>> Answers;
 
+    std::optional<QString> Next() { return Answers.isEmpty() ? std::nullopt : Answers.takeFirst(); }
     bool Ask(const FileRequest &, QString *name) override
     {
-        const std::optional<QString> answer = Answers.isEmpty() ? std::nullopt : Answers.takeFirst();
+        const std::optional<QString> answer = Next();
         *name = answer.value_or(*name);
         return answer.has_value();
     }

@@ -1,7 +1,28 @@
 #pragma once
-#include "datapipe/qtserialdriver.h"
-#include "datapipe/tcpsocketcontrol.h"
+#include "app/reportbatch.h"
+#include "app/sessionthread.h"
 #include "testwindow.h"
 
-// Over the real serial driver and TCP socket.
-using RealWindow = WindowOver<QtSerialDriver, TcpSocketControl>;
+// The run as the program runs it: on a thread of its own, over the real serial driver
+// and TCP socket, its reports reaching the window in batches.
+struct ThreadParts {
+    SessionReports shown;
+    SessionThread thread{shown, LineWindow::MaxRows};
+    static constexpr bool PortTable = true;
+    Session &Requests() { return thread.Run(); }
+    SessionReports &Reports() { return shown; }
+    // Returns once the session has handled every request made so far and the window has
+    // shown all it reported.
+    void Settle()
+    {
+        for (bool idle = false; !idle;) {
+            QMetaObject::invokeMethod(&thread.Run(), [&] {
+                thread.Batch().HandOver();
+                idle = thread.Batch().Idle();
+            }, Qt::BlockingQueuedConnection);
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+using RealWindow = WindowOver<ThreadParts>;

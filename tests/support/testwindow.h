@@ -37,24 +37,39 @@ inline void Type(QLineEdit *box, const QString &text)
     QTest::keyClicks(box, text);
 }
 
-// The program as main() starts it, over the given serial driver and socket and a
-// file dialog answered in advance, driven as a user drives it.
-template <typename Driver, typename Socket> struct WindowOver {
-    Driver driver;
-    Socket socket;
+// The session on the window's thread over a fake serial driver and a fake socket that
+// the test plays; the window hears the session itself.
+struct FakeParts {
+    FakeSerialDriver driver;
+    FakeSocketControl socket;
+    Session session{driver, socket};
+    static constexpr bool PortTable = false;
+    Session &Requests() { return session; }
+    SessionReports &Reports() { return session; }
+    void Settle() {}
+};
+
+// The window over parts (FakeParts, or the program's own run in ThreadParts) and a file
+// dialog answered in advance, driven as a user drives it. Each press waits until the
+// session has handled it and the window has shown what the session reported.
+template <typename Parts> struct WindowOver : Parts {
     FakeFileDialog files;
-    Session session{driver, socket, files};
-    Form1 form{session, dynamic_cast<PortTable *>(&driver), files};
+    Form1 form{this->Requests(), this->Reports(), Parts::PortTable, files};
 
     WindowOver()
     {
         form.show();
         form.InitVariables();
+        this->Settle(); // the window as the user first sees it
     }
     Form1 *operator->() { return &form; }
     template <typename Widget = QWidget> Widget *Find(const QString &name) { return form.findChild<Widget *>(name); }
     // Presses a button of the main window or of one of its dialogs.
-    void Press(const QString &name) { ClickOn(Find<QAbstractButton>(name)); }
+    void Press(const QString &name)
+    {
+        ClickOn(Find<QAbstractButton>(name));
+        this->Settle();
+    }
     // Chooses a menu's entry with the mouse, e.g. Choose("BenchMenu", "BenchAnswers").
     void Choose(const QString &menuName, const QString &actionName)
     {
@@ -64,10 +79,12 @@ template <typename Driver, typename Socket> struct WindowOver {
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
         QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(Find<QAction>(actionName)).center());
+        this->Settle();
     }
 
     QStringList Rows(const QListWidget *list)
     {
+        this->Settle();
         QCoreApplication::processEvents(); // rows reach the list when the loop is free
         QStringList rows;
         for (int i = 0; i < list->count(); ++i)
@@ -105,14 +122,14 @@ template <typename Driver, typename Socket> struct WindowOver {
         QVERIFY(QTest::qWaitFor([this] { return QApplication::activeWindow() == form.KeyDialog(); }));
         QTest::keyClicks(QApplication::focusWidget(), key);
         QTest::keyClick(QApplication::focusWidget(), last);
+        this->Settle();
     }
     bool OpenLog(const QString &path)
     {
         files.Answers << path;
         Press("SelectLogFile");
-        return session.LogActive();
+        return form.Text2->text() == path + " - Active";
     }
 };
 
-// Over a fake serial driver and a fake socket.
-using TestWindow = WindowOver<FakeSerialDriver, FakeSocketControl>;
+using TestWindow = WindowOver<FakeParts>;
