@@ -254,7 +254,8 @@ int QtSerialDriver::GetByte(int port)
     int result;
     Slot *slot = Usable(port, result);
     char byte;
-    if (!slot || slot->Port->read(&byte, 1) != 1)
+    // Asked only when bytes wait: an empty read would set the port's notifier again each time.
+    if (!slot || slot->Port->bytesAvailable() == 0 || slot->Port->read(&byte, 1) != 1)
         return -1;
     return uchar(byte);
 }
