@@ -1,11 +1,13 @@
 // The whole program as a user drives it: the real windows, serial driver and
 // socket with the service timer running, against the device simulator on loopback
 // and on pseudo-terminals.
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <thread>
 
+#include "display/trafficwrap.h"
 #include "realwindow.h"
 
 namespace {
@@ -49,6 +51,34 @@ QString StreamVerdict(const QString &logPath, const QList<QByteArray> &expected,
     if (next < expected.size())
         return QString("packet %1 of %2 is missing or out of order").arg(next).arg(expected.size());
     return replied == sent ? QString() : QString("replies to %1 bytes, %2 sent").arg(replied.size()).arg(sent.size());
+}
+
+// The log's lines after its header, CR LF ends taken off.
+QStringList LogLines(const QString &path)
+{
+    QFile file(path);
+    const QStringList lines = file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).split("\r\n") : QStringList();
+    return lines.mid(6, lines.size() - 7);
+}
+
+// What is wrong with the device's stream in the log ("" when nothing): on each connection
+// its packets in order from the first, besides them only the match packet, the device's
+// answers to commands (header 11, or 12 for many run together) and the packet a drop
+// cut, written out before the gap's marker.
+QString StreamAcrossDrops(const QStringList &log, const QList<QByteArray> &expected, const QString &match)
+{
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < log.size(); ++i) {
+        const QString &line = log[i], due = QString::fromLatin1(expected[next % expected.size()]);
+        if (line == "### Link back.")
+            next = 0;
+        else if (line == due)
+            ++next;
+        else if (line.startsWith("--> ") && line != match && !line.startsWith("--> 11 ") && !line.startsWith("--> 12 ")
+                 && !(due.startsWith(line) && log.value(i + 2).startsWith("### Link lost: ")))
+            return QString("log line %1 \"%2\" where \"%3\" was due").arg(i + 7).arg(line, due);
+    }
+    return QString();
 }
 
 // A size from /proc/self/status, in MB.
@@ -204,6 +234,118 @@ private slots:
         QCOMPARE(w.Traffic().size(), 100); // the newest rows only
 
         QCOMPARE(StreamVerdict(logPath, expected, QByteArray()), QString());
+    }
+
+    // The run on its own thread driven hard from both sides at once: the device streams
+    // small packets, sends the match packet every 20 ms and drops the link every 400 ms
+    // (Reconnect When Lost brings it back), answers go out at once and after a delay, a
+    // script runs, and on the window's thread "Send Command" and "Send Script File" are
+    // clicked all the while. Every line the session made is in the log once, in order, the
+    // device's stream in order on each connection; the window was handed them in order,
+    // each once, and always showed the newest of them without a gap; every Debug line
+    // reached it, in order.
+    void everyLineReachesLogAndWindowOnceInOrderUnderLoad()
+    {
+        QTemporaryDir dir;
+        const QString bench = dir.filePath("stress.qbench"), script = dir.filePath("stress.dwn");
+        const QString log = dir.filePath("stress.log"), expect = dir.filePath("expect.txt");
+        for (const auto &[path, text] :
+             {std::pair{bench, QByteArray(R"({"quillon-bench": 1, "reconnect": true, "command": "7E 01", "scriptDelay": 10,
+                "answers": [{"when": "?? ??", "reply": "44 01"}, {"when": "?? ?? ??", "reply": "44 02 02", "delayMs": 30}]})")},
+              {script, QByteArray("ECHO STRESS\r\n7E 02\r\n7E 03\r\n")}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        }
+        RealWindow w;
+        // What the session made, recorded on its own thread, and what the window was handed.
+        QMutex lock;
+        QList<std::pair<QString, bool>> made;
+        QStringList madeDebug, handed, handedDebug;
+        Session &run = w.Requests();
+        // Tries again after 50 ms, not a second: more drops in the time.
+        QMetaObject::invokeMethod(&run, [&run] { run.ReconnectTimer()->SetSecondMs(50); }, Qt::BlockingQueuedConnection);
+        connect(&run, &SessionReports::TrafficLine, &run, [&](const QString &line, bool wrap) {
+            QMutexLocker hold(&lock);
+            made.append({line, wrap});
+        }, Qt::DirectConnection);
+        for (auto signal : {&SessionReports::DebugLine, &SessionReports::DebugStatusLine}) {
+            connect(&run, signal, &run, [&](const QString &line) {
+                QMutexLocker hold(&lock);
+                madeDebug << line;
+            }, Qt::DirectConnection);
+            connect(&w.shown, signal, this, [&](const QString &line) { handedDebug << line; });
+        }
+        connect(&w.shown, &SessionReports::TrafficLine, this, [&](const QString &line) { handed << line; });
+        QList<QStringList> seen; // the traffic window's rows, every 10 ms
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            QStringList rows;
+            for (int i = 0; i < w->List1->count(); ++i)
+                rows << w->List1->item(i)->text();
+            seen << rows;
+        });
+
+        w.files.Answers << bench;
+        w.Choose("FileMenu", "OpenBenchFile");
+        QVERIFY(w.OpenLog(log));
+        w.files.Answers << script;
+        w.Press("SelectScriptFile");
+        const QString match = "05 00 68 6A F1 3F";
+        QVERIFY(!OpenDevice(w, false, {"--stream", "300", "--repeat", "--seed", "5", "--max-len", "15", "--split", "--send",
+                                       match, "--every", "20", "--drop-every", "400", "--expect-file", expect}).isEmpty());
+        w.Press("SendScriptFile");
+        look.start(10);
+        std::atomic<bool> clicked{false};
+        std::thread user([&] {
+            for (int i = 0; i < 200; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(7));
+                QPushButton *button = i % 10 ? w->SendCommand : w->SendScriptFile;
+                QMetaObject::invokeMethod(button, [button] { QTest::mouseClick(button, Qt::LeftButton); },
+                                          Qt::QueuedConnection);
+            }
+            clicked = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(clicked, 4 * WaitMs);
+        user.join();
+        look.stop();
+        findChildren<QProcess *>().last()->kill();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Text3->text().isEmpty(), WaitMs);
+        w.Choose("BenchMenu", "BenchReconnect"); // off: no more tries
+        const auto debugHanded = [&] {
+            QMutexLocker hold(&lock);
+            return madeDebug == handedDebug;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(debugHanded(), WaitMs);
+
+        const QStringList traffic = w.Traffic(), logged = LogLines(log);
+        // The window goes once the session has closed the link and the log, and it shows so.
+        QString lastDebug;
+        connect(w->windowHandle(), &QWindow::visibleChanged, this, [&] { lastDebug = w->List2->item(w->List2->count() - 1)->text(); });
+        w.Press("AbortProgram");
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(lastDebug, QString("Log file closed."));
+        QMutexLocker hold(&lock);
+        QStringList lines, rows;
+        for (const auto &[line, wrap] : made) {
+            lines << line;
+            rows << (wrap ? WrapTrafficLine(line) : QStringList{line});
+        }
+        QCOMPARE(QStringList(logged).filter(QRegularExpression("^(?!$|### )")), lines);
+        QCOMPARE(StreamAcrossDrops(logged, ExpectedLines(expect, 300), "--> " + match + " "), QString());
+        for (const QString &what : {"### Link back.", "<-- 7E 01 ", "<<- 7E 03 ", "<-- 44 01 ", "<-- 44 02 02 "})
+            QVERIFY2(logged.count(what) > 1, qPrintable(what));
+        qsizetype at = 0;
+        for (const QString &line : std::as_const(handed)) {
+            while (at < lines.size() && lines[at] != line)
+                ++at;
+            QVERIFY2(at++ < lines.size(), qPrintable("handed out of order: " + line));
+        }
+        auto from = rows.cbegin();
+        for (const QStringList &shown : std::as_const(seen)) {
+            from = std::search(from, rows.cend(), shown.cbegin(), shown.cend());
+            QVERIFY2(from != rows.cend() || shown.isEmpty(), "the window showed rows not in order, or with a gap");
+        }
+        QCOMPARE(traffic, rows.mid(rows.size() - LineWindow::MaxRows));
     }
 };
 

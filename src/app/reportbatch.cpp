@@ -7,7 +7,10 @@ ReportBatch::ReportBatch(SessionReports &session, SessionReports &shown, int sho
 {
     Forward(&SessionReports::DebugLine);
     Forward(&SessionReports::DebugStatusLine);
-    Forward(&SessionReports::TrafficLine, true);
+    connect(&Session, &SessionReports::TrafficLine, this,
+            [this](const QString &line, bool wrap, const QString &stamp, const QString &delay) {
+                Add({{}, line, stamp, delay, wrap});
+            });
     Forward(&SessionReports::TrafficCleared);
     Forward(&SessionReports::LinkStatus);
     Forward(&SessionReports::PartialPacket);
@@ -29,11 +32,11 @@ ReportBatch::ReportBatch(SessionReports &session, SessionReports &shown, int sho
 void ReportBatch::Add(Report report)
 {
     Waiting.push_back(std::move(report));
-    if (Waiting.back().Traffic && ++WaitingTraffic > 2 * ShownRows) {
+    if (!Waiting.back().Show && ++WaitingTraffic > 2 * ShownRows) {
         // Keeps the newest ShownRows traffic lines and every other report, in order.
         int skip = WaitingTraffic - ShownRows;
         Waiting.erase(std::remove_if(Waiting.begin(), Waiting.end(),
-                                     [&skip](const Report &r) { return r.Traffic && skip-- > 0; }),
+                                     [&skip](const Report &r) { return !r.Show && skip-- > 0; }),
                       Waiting.end());
         WaitingTraffic = ShownRows;
     }
@@ -49,8 +52,12 @@ void ReportBatch::HandOver()
     BeingShown = true;
     SinceHandOver.start();
     QMetaObject::invokeMethod(&ShownTo, [this, batch = std::move(Waiting), &shown = ShownTo] {
-        for (const Report &report : batch)
-            report.Show(shown);
+        for (const Report &report : batch) {
+            if (report.Show)
+                report.Show(shown);
+            else
+                emit shown.TrafficLine(report.Line, report.Wrap, report.Stamp, report.Delay);
+        }
         QMetaObject::invokeMethod(this, &ReportBatch::Shown, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
     Waiting.clear();

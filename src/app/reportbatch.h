@@ -25,14 +25,17 @@ public:
     bool Idle() const { return Waiting.empty() && !BeingShown; }
 
 private:
+    // A traffic line, the report of a flood, is kept as its values; any other as the
+    // call that shows it.
     struct Report {
-        std::function<void(SessionReports &)> Show;
-        bool Traffic;
+        std::function<void(SessionReports &)> Show; // empty for a traffic line
+        QString Line, Stamp, Delay;
+        bool Wrap = false;
     };
-    template <typename... Args> void Forward(void (SessionReports::*signal)(Args...), bool traffic = false)
+    template <typename... Args> void Forward(void (SessionReports::*signal)(Args...))
     {
-        connect(&Session, signal, this, [this, signal, traffic](const std::decay_t<Args> &...args) {
-            Add({[signal, args...](SessionReports &shown) { (shown.*signal)(args...); }, traffic});
+        connect(&Session, signal, this, [this, signal](const std::decay_t<Args> &...args) {
+            Add({[signal, args...](SessionReports &shown) { (shown.*signal)(args...); }, {}, {}, {}});
         });
     }
     void Add(Report report);

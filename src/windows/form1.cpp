@@ -527,6 +527,8 @@ void Form1::ShowUnload(bool unloaded)
 {
     ExitAsked = false;
     Unloaded = unloaded;
-    if (unloaded && !Closing) // else closeEvent, asking on this thread, takes it
-        close();
+    // After the session's last lines reached the lists (when the loop is next free); else
+    // closeEvent, asking on this thread, takes the answer.
+    if (unloaded && !Closing)
+        QTimer::singleShot(1, this, &QWidget::close);
 }

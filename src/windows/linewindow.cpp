@@ -105,20 +105,11 @@ void LineWindow::AppendRows(const QStringList &rows)
 {
     for (const QString &row : rows)
         Add(row, false);
-    ShowWhenDue();
 }
 
-void LineWindow::AppendRow(const QString &row)
-{
-    Add(row, false);
-    ShowWhenDue();
-}
+void LineWindow::AppendRow(const QString &row) { Add(row, false); }
 
-void LineWindow::AppendWrapped(const QString &line)
-{
-    Add(line, true);
-    ShowWhenDue();
-}
+void LineWindow::AppendWrapped(const QString &line) { Add(line, true); }
 
 void LineWindow::ShowStatusRow(const QString &row)
 {
@@ -132,26 +123,17 @@ void LineWindow::ShowStatusRow(const QString &row)
         Add(row, false);
     }
     StatusLast = true;
-    ShowWhenDue();
 }
 
 void LineWindow::Add(const QString &text, bool wrap)
 {
     StatusLast = false;
-    if (!ShowSoon.isActive()) {
-        SinceBurst.start();
+    if (!ShowSoon.isActive())
         ShowSoon.start(0);
-    }
     Pending.push_back({text, wrap});
     // Each line gives a row at least, and only the newest MaxRows rows are kept.
     if (Pending.size() > 2 * MaxRows)
         Pending.erase(Pending.begin(), Pending.end() - MaxRows);
-}
-
-void LineWindow::ShowWhenDue()
-{
-    if (FramePassed(SinceBurst) && FramePassed(SinceRepaint))
-        Show();
 }
 
 void LineWindow::Clear()
@@ -183,10 +165,8 @@ void LineWindow::Show()
         rows += *block;
     rows = rows.mid(qMax(0, int(rows.size()) - MaxRows));
 
-    // Rows must show while a long burst is still being processed, yet a paint per
-    // append would cost more than the burst, and a device's next message would wait
-    // for it: the rows are painted now if a frame has passed since the last paint,
-    // else when the frame is over.
+    // A paint per batch would cost more than the rows: they are painted now if a frame
+    // has passed since the last paint, else when the frame is over.
     QWidget *view = ListBox->viewport();
     const bool paintNow = FramePassed(SinceRepaint);
     if (!paintNow && !PaintHeld.isActive()) {

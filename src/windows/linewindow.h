@@ -10,9 +10,9 @@ class QListWidget;
 
 // One scrolling line list (traffic or Debug window) holding its newest 100 rows.
 // The list widget belongs to the window; this class only feeds it.
-// Rows reach the list when the event loop is next free, and once a frame while a
-// handler runs longer than that: a burst of thousands of packets costs a few list
-// updates, and a short one (an auto-reply) is never held up by a paint.
+// Rows reach the list when the event loop is next free, and are painted at most once
+// a frame: a burst of thousands of packets costs a few list updates. Rows come in
+// batches from the session's thread, so no handler here runs long.
 class LineWindow
 {
 public:
@@ -35,7 +35,6 @@ private:
         bool Wrap;
     };
     void Add(const QString &text, bool wrap);
-    void ShowWhenDue();
     void Show();
     QSize RowSize(const QString &row);
 
@@ -43,7 +42,6 @@ private:
     QElapsedTimer SinceRepaint;
     QTimer PaintHeld; // running while rows wait for the end of the frame to be painted
     QTimer ShowSoon;  // running while rows wait for the loop to be free
-    QElapsedTimer SinceBurst;
     std::vector<Line> Pending; // not yet in the list, newest last
     bool StatusLast = false;   // the newest row came from ShowStatusRow
     // Row measures for MeasuredFont: the height, the width beside the text, and for
