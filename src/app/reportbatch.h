@@ -21,8 +21,8 @@ public:
     ReportBatch(SessionReports &session, SessionReports &shown, int shownRows);
     // Hands over what waits now, unless a batch is still being shown.
     void HandOver();
-    // Nothing waits and nothing is being shown.
-    bool Idle() const { return Waiting.empty() && !BeingShown; }
+    // Nothing waits to be handed over: all reported so far is shown or on its way.
+    bool AllHandedOver() const { return Waiting.empty(); }
 
 private:
     // A traffic line, the report of a flood, is kept as its values; any other as the

@@ -12,13 +12,15 @@ struct ThreadParts {
     Session &Requests() { return thread.Run(); }
     SessionReports &Reports() { return shown; }
     // Returns once the session has handled every request made so far and the window has
-    // shown all it reported.
+    // shown all it reported until then. Under a flood that never stops the session is never
+    // idle, so this waits for what was reported before the last call, not for quiet: a
+    // batch still being shown is shown here, and the next round hands over the rest.
     void Settle()
     {
-        for (bool idle = false; !idle;) {
+        for (bool handed = false; !handed;) {
             QMetaObject::invokeMethod(&thread.Run(), [&] {
                 thread.Batch().HandOver();
-                idle = thread.Batch().Idle();
+                handed = thread.Batch().AllHandedOver();
             }, Qt::BlockingQueuedConnection);
             QCoreApplication::processEvents();
         }
