@@ -75,7 +75,7 @@ QString StreamAcrossDrops(const QStringList &log, const QList<QByteArray> &expec
         else if (line == due)
             ++next;
         else if (line.startsWith("--> ") && line != match && !line.startsWith("--> 11 ") && !line.startsWith("--> 12 ")
-                 && !(due.startsWith(line) && log.value(i + 2).startsWith("### Link lost: ")))
+                 && !((due.startsWith(line) || match.startsWith(line)) && log.value(i + 2).startsWith("### Link lost: ")))
             return QString("log line %1 \"%2\" where \"%3\" was due").arg(i + 7).arg(line, due);
     }
     return QString();
