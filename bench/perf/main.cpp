@@ -543,6 +543,8 @@ int main(int argc, char *argv[])
     parser.addOption({"answers", "With --soak: answer rules too, one of them delayed, answering the stream."});
     parser.addOption({"flood", "Only the inbound flood over TCP, MB megabytes: a run to profile.", "MB"});
     parser.addOption({"small", "With --flood: the stream of small packets (about 60 bytes a packet)."});
+    parser.addOption({"answer", "Only the auto-reply over TCP, N exchanges paced as in the full run: a run to profile.",
+                      "N"});
     parser.process(app);
     if (parser.isSet("flood")) {
         QTemporaryDir dir;
@@ -552,6 +554,15 @@ int main(int argc, char *argv[])
         std::printf("Inbound flood on %s: %.1f MB/s, %.0f packets/s, log %s\n", qPrintable(DisplayName()),
                     block.Wire.size() * repeats / 1e6 / flood.seconds, block.Packets * repeats / flood.seconds,
                     flood.logProblem.isEmpty() ? "complete" : qPrintable(flood.logProblem));
+        return 0;
+    }
+    if (parser.isSet("answer")) {
+        QTemporaryDir dir;
+        const int count = qMax(1, parser.value("answer").toInt());
+        const Spread tcp = SpreadMs(QuillonTcp(dir.filePath("tcp.log"), count, DevicePauseUs));
+        const Spread ref = SpreadMs(ReferenceTcp(count, DevicePauseUs));
+        std::printf("Auto-reply over TCP on %s, %d exchanges (ms)\n", qPrintable(DisplayName()), count);
+        Rows(tcp, ref, "", false);
         return 0;
     }
     if (parser.isSet("soak")) {
