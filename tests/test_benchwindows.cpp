@@ -174,6 +174,12 @@ private slots:
         QCOMPARE(w->MatchMsg->text() + "|" + w->KeyByteText->text(), "05 00 68 6A F1 3F|00");
         QVERIFY(w.form.AnswersDialog()->Rules().isEmpty() && w->ConfigDialog()->DataPipeSelect[1]->isChecked());
         QVERIFY(w.Find<QAction>("SaveBenchFile")->isEnabled());
+
+        w.files.Answers << std::nullopt << QString() << QString() << std::nullopt;
+        for (const char *entry : {"OpenBenchFile", "OpenBenchFile", "SaveBenchFileAs", "SaveBenchFileAs"})
+            w.Choose("FileMenu", entry);
+        QCOMPARE(w.Debug().mid(w.Debug().size() - 4), (QStringList{"Bench file cancelled.", "No Bench file specified.",
+                                                                   "No Bench file specified.", "Bench file cancelled."}));
     }
 };
 

@@ -415,15 +415,22 @@ void Form1::menuHelpAbout_Click() { About = ShowAboutBox(About); }
 
 // ---- Bench files ----------------------------------------------------------------
 
-void Form1::OpenBenchFile_Click()
+// The dialog's name goes to `then`; a cancel or no name is said in the Debug window.
+void Form1::WithBenchFile(const FileRequest &request, void (Form1::*then)(const QString &))
 {
-    QString name;
-    if (!Files.Ask({"Open Bench File", "*.qbench", "Bench Files (*.qbench)", "qbench", QDir::currentPath()}, &name))
+    const std::optional<QString> name = AskFileName(request);
+    if (!name)
         PostMsg2("Bench file cancelled.");
-    else if (name.isEmpty())
+    else if (name->isEmpty())
         PostMsg2("No Bench file specified.");
     else
-        OpenBench(name);
+        (this->*then)(*name);
+}
+
+void Form1::OpenBenchFile_Click()
+{
+    WithBenchFile({"Open Bench File", "*.qbench", "Bench Files (*.qbench)", "qbench", QDir::currentPath()},
+                  &Form1::OpenBench);
 }
 
 void Form1::OpenBench(const QString &path)
@@ -480,14 +487,9 @@ void Form1::SaveBenchFile_Click() { SaveBench(BenchPath); }
 
 void Form1::SaveBenchFileAs_Click()
 {
-    QString name;
     const QString initial = BenchPath.isEmpty() ? "bench.qbench" : BenchPath;
-    if (!Files.Ask({"Save Bench File As", initial, "Bench Files (*.qbench)", "qbench", QDir::currentPath(), true}, &name))
-        PostMsg2("Bench file cancelled.");
-    else if (name.isEmpty())
-        PostMsg2("No Bench file specified.");
-    else
-        SaveBench(name);
+    WithBenchFile({"Save Bench File As", initial, "Bench Files (*.qbench)", "qbench", QDir::currentPath(), true},
+                  &Form1::SaveBench);
 }
 
 void Form1::SaveBench(const QString &path)

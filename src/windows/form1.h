@@ -110,6 +110,7 @@ private:
     void FitStampedRow();
     void ShowBench(const Bench &bench);
     Bench CurrentBench() const;
+    void WithBenchFile(const FileRequest &request, void (Form1::*then)(const QString &));
     void SaveBench(const QString &path);
     void SendSaved(const QString &command);
     void SendSavedAt(int index);
