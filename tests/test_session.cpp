@@ -157,6 +157,20 @@ struct Run {
         return ticks;
     }
 };
+
+// A session over the real serial driver and TCP socket, its traffic lines kept.
+struct RealRun {
+    QtSerialDriver driver;
+    TcpSocketControl socket;
+    Session s{driver, socket};
+    QStringList traffic;
+
+    RealRun()
+    {
+        QObject::connect(&s, &Session::TrafficLine, [this](const QString &line) { traffic << line; });
+        s.InitVariables();
+    }
+};
 }
 
 class TestSession : public QObject {
@@ -351,12 +365,9 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        QtSerialDriver driver;
-        TcpSocketControl socket;
-        Session s(driver, socket);
-        QStringList traffic;
-        QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
-        s.InitVariables();
+        RealRun real;
+        Session &s = real.s;
+        QStringList &traffic = real.traffic;
         s.SetAnswers(Rules("11 01 ?? => A1 @300 | 11 02 ?? ?? => A2 A2 | 11 03 ?? ?? ?? => A3 A3 A3 @100"));
         s.SetDataPipe(2);
         s.InitWinSock("127.0.0.1", server.serverPort());
@@ -534,14 +545,11 @@ private slots:
                                  "--expect-file", expect} + (pty ? QStringList{"--pty"} : QStringList{"--port", "0"}));
         QTRY_VERIFY_WITH_TIMEOUT(device.canReadLine(), 5000);
         const QString where = QString::fromLocal8Bit(device.readLine()).trimmed().remove("Device on ");
-        QtSerialDriver driver;
-        TcpSocketControl socket;
-        Session s(driver, socket);
-        QStringList traffic;
-        QObject::connect(&s, &Session::TrafficLine, [&](const QString &line) { traffic << line; });
-        s.InitVariables();
+        RealRun real;
+        Session &s = real.s;
+        QStringList &traffic = real.traffic;
         s.UpdateKeyByte("5A");
-        driver.SetPortDevice(1, where);
+        real.driver.SetPortDevice(1, where);
         s.SetComSpeed(5);
         s.SetDataPipe(pty ? 1 : 2);
         pty ? s.InitComPort() : s.InitWinSock("127.0.0.1", where.section(':', 1).toInt());
