@@ -31,15 +31,16 @@ class TestQtSerialDriver : public QObject {
                 return false;
         return Driver->ser_rs232_putpacket(1, 0, Text) == Success && Line.Read(5000, bytes.size()) == bytes;
     }
-    // Takes bytes as the service tick does, until `size` are in (or a guard against a hang ends).
+    // Takes bytes as the service tick does, until `size` are in (or a guard against a hang
+    // ends: the caller compares what came).
     QByteArray Collect(int size)
     {
         QByteArray got;
-        QTest::qWaitFor([&] {
+        static_cast<void>(QTest::qWaitFor([&] {
             for (int byte; Driver->ser_rs232_getpacket(1, 0, Text) == Success && (byte = Driver->GetByte(1)) >= 0;)
                 got.append(char(byte));
             return got.size() >= size;
-        }, 20000);
+        }, 20000));
         return got;
     }
     // A port that is not open, lost or out of range answers every call with `result`.
