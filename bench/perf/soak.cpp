@@ -8,6 +8,7 @@
 #include "soak.h"
 
 #include "app/filedialog.h"
+#include "app/session.h"
 #include "app/sessionreports.h"
 #include "app/sessionthread.h"
 #include "windows/answerswindow.h"
@@ -139,7 +140,16 @@ public:
             }
             Rest.append(Buffer.data() + start, n - start);
         }
-        if (Offset >= TruncateAt && ::truncate(QFile::encodeName(Path).constData(), 0) == 0)
+    }
+
+    // Checked this far, the log is emptied (Empty) lest it fill the disk.
+    bool Full() const { return Offset >= TruncateAt; }
+    // Takes the last lines and empties the log. Called on the session's thread, between
+    // two of its handlers, so that no line is written between the two.
+    void Empty()
+    {
+        Take();
+        if (::truncate(QFile::encodeName(Path).constData(), 0) == 0)
             Offset = 0;
     }
 
@@ -385,7 +395,11 @@ int RunSoak(double minutes, bool reconnect, bool answers)
     const qint64 warmUpMs = qBound(qint64(30000), runMs / 4, qint64(120000));
     double warmMb = NAN;
     QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &form, [&] { checker.Take(); });
+    QObject::connect(&check, &QTimer::timeout, &form, [&] {
+        checker.Take();
+        if (checker.Full())
+            QMetaObject::invokeMethod(&run.Run(), [&checker] { checker.Empty(); }, Qt::BlockingQueuedConnection);
+    });
     check.start(500);
     QTimer::singleShot(int(qMin(warmUpMs, runMs)), &form, [&] { warmMb = RssMb(); });
     QTimer progress;
